@@ -1,0 +1,32 @@
+# zlib, minizip and googletest for both targets.
+#
+# Native: Debian's zlib1g-dev and libminizip-dev.
+# Windows: zlib from libz-mingw-w64-dev; minizip compiled from the same Debian source package
+# that libminizip-dev is built from (scripts/fetch-minizip unpacks it under build/third_party).
+
+find_package(ZLIB REQUIRED)
+
+if(WIN32)
+  set(MINIZIP_SOURCE_DIR "${PROJECT_SOURCE_DIR}/build/third_party/minizip" CACHE PATH
+      "unpacked Debian minizip source package")
+  if(NOT EXISTS "${MINIZIP_SOURCE_DIR}/unzip.c")
+    message(FATAL_ERROR "minizip sources missing in ${MINIZIP_SOURCE_DIR}: run scripts/fetch-minizip")
+  endif()
+  add_library(minizip STATIC
+    ${MINIZIP_SOURCE_DIR}/unzip.c
+    ${MINIZIP_SOURCE_DIR}/ioapi.c)
+  target_include_directories(minizip SYSTEM PUBLIC ${MINIZIP_SOURCE_DIR})
+  target_compile_options(minizip PRIVATE -w)
+  target_link_libraries(minizip PUBLIC ZLIB::ZLIB)
+else()
+  find_package(PkgConfig REQUIRED)
+  pkg_check_modules(MINIZIP REQUIRED IMPORTED_TARGET minizip)
+  add_library(minizip INTERFACE)
+  target_link_libraries(minizip INTERFACE PkgConfig::MINIZIP ZLIB::ZLIB)
+endif()
+
+if(INSTALLER_TESTS)
+  set(gtest_force_shared_crt ON CACHE BOOL "" FORCE)
+  set(INSTALL_GTEST OFF CACHE BOOL "" FORCE)
+  add_subdirectory(/usr/src/googletest ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL SYSTEM)
+endif()

@@ -1,0 +1,45 @@
+#include "platform/fs.h"
+
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include "platform/text.h"
+
+namespace platform {
+
+std::string NativePath(const std::wstring& path) {
+  std::string native = ToUtf8(path);
+  for (char& c : native)
+    if (c == '\\') c = '/';
+  return native;
+}
+
+std::FILE* OpenFile(const std::wstring& path, const char* mode) {
+  return std::fopen(NativePath(path).c_str(), mode);
+}
+
+bool PathExists(const std::wstring& path) {
+  struct stat info {};
+  return stat(NativePath(path).c_str(), &info) == 0;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  struct stat info {};
+  return stat(NativePath(path).c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+
+std::int64_t FileSize(const std::wstring& path) {
+  struct stat info {};
+  if (stat(NativePath(path).c_str(), &info) != 0 || S_ISDIR(info.st_mode)) return -1;
+  return static_cast<std::int64_t>(info.st_size);
+}
+
+bool RemoveFile(const std::wstring& path) {
+  const std::string native = NativePath(path);
+  if (IsDirectory(path)) return false;
+  return unlink(native.c_str()) == 0;
+}
+
+bool CreateDirectoryLevel(const std::wstring& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
+
+}  // namespace platform

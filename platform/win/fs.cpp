@@ -1,0 +1,34 @@
+#include "platform/fs.h"
+
+#include <windows.h>
+
+namespace platform {
+
+std::string NativePath(const std::wstring&) { return {}; }
+
+std::FILE* OpenFile(const std::wstring& path, const char* mode) {
+  std::wstring wideMode(mode, mode + strlen(mode));
+  return _wfopen(path.c_str(), wideMode.c_str());
+}
+
+bool PathExists(const std::wstring& path) {
+  return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
+
+bool IsDirectory(const std::wstring& path) {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::int64_t FileSize(const std::wstring& path) {
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+  if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) return -1;
+  return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+
+bool CreateDirectoryLevel(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
+
+}  // namespace platform

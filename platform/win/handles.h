@@ -1,0 +1,197 @@
+// Owners for the Win32 handles of the Windows shell (app/, system/, skin/).
+//
+// Each owner's type says how its handle is released: UniqueHandle closes a kernel handle that is
+// null when absent, UniqueFileHandle one that is INVALID_HANDLE_VALUE when absent; UniqueHKey
+// closes a registry key, UniqueScHandle a service-manager handle, UniqueGdiObject<T> deletes a
+// GDI object, UniqueDc deletes a memory DC, WindowDc releases a window's DC, SelectScope puts the
+// previous object back into a DC, ComPtr<T> releases a COM interface. Owners move, never copy.
+// Windows only: the portable core never includes this.
+#pragma once
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <utility>
+
+namespace win {
+
+template <typename Traits>
+class UniqueResource {
+ public:
+  using Handle = typename Traits::Handle;
+
+  UniqueResource() noexcept = default;
+  explicit UniqueResource(Handle handle) noexcept : handle_(handle) {}
+  UniqueResource(UniqueResource&& other) noexcept : handle_(other.release()) {}
+  UniqueResource& operator=(UniqueResource&& other) noexcept {
+    if (this != &other) reset(other.release());
+    return *this;
+  }
+  UniqueResource(const UniqueResource&) = delete;
+  UniqueResource& operator=(const UniqueResource&) = delete;
+  ~UniqueResource() { reset(); }
+
+  [[nodiscard]] Handle get() const noexcept { return handle_; }
+  [[nodiscard]] bool valid() const noexcept { return handle_ != Traits::Invalid(); }
+  explicit operator bool() const noexcept { return valid(); }
+
+  // Gives up ownership without releasing.
+  [[nodiscard]] Handle release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
+  void reset(Handle handle = Traits::Invalid()) noexcept {
+    Handle old = std::exchange(handle_, handle);
+    if (old != Traits::Invalid()) Traits::Close(old);
+  }
+  // For out-parameters: releases what is held and hands out the slot.
+  Handle* put() noexcept {
+    reset();
+    return &handle_;
+  }
+
+ private:
+  Handle handle_ = Traits::Invalid();
+};
+
+struct KernelHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct FileHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { CloseHandle(h); }
+};
+struct HKeyTraits {
+  using Handle = HKEY;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { RegCloseKey(h); }
+};
+struct ScHandleTraits {
+  using Handle = SC_HANDLE;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CloseServiceHandle(h); }
+};
+template <typename T>
+struct GdiObjectTraits {
+  using Handle = T;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteObject(h); }
+};
+struct MemoryDcTraits {
+  using Handle = HDC;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DeleteDC(h); }
+};
+struct IconTraits {
+  using Handle = HICON;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { DestroyIcon(h); }
+};
+
+using UniqueHandle = UniqueResource<KernelHandleTraits>;
+using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueHKey = UniqueResource<HKeyTraits>;
+using UniqueScHandle = UniqueResource<ScHandleTraits>;
+template <typename T>
+using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
+using UniqueFont = UniqueGdiObject<HFONT>;
+using UniqueBitmap = UniqueGdiObject<HBITMAP>;
+using UniqueBrush = UniqueGdiObject<HBRUSH>;
+using UniqueDc = UniqueResource<MemoryDcTraits>;
+using UniqueIcon = UniqueResource<IconTraits>;
+
+// A window's device context from GetDC, released with ReleaseDC.
+class WindowDc {
+ public:
+  explicit WindowDc(HWND window) noexcept : window_(window), dc_(GetDC(window)) {}
+  ~WindowDc() {
+    if (dc_) ReleaseDC(window_, dc_);
+  }
+  WindowDc(const WindowDc&) = delete;
+  WindowDc& operator=(const WindowDc&) = delete;
+  [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND window_;
+  HDC dc_;
+};
+
+// BeginPaint .. EndPaint.
+class PaintDc {
+ public:
+  explicit PaintDc(HWND window) noexcept : window_(window) { dc_ = BeginPaint(window, &paint_); }
+  ~PaintDc() { EndPaint(window_, &paint_); }
+  PaintDc(const PaintDc&) = delete;
+  PaintDc& operator=(const PaintDc&) = delete;
+  [[nodiscard]] HDC get() const noexcept { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
+// Selects an object into a DC and puts the previous one back at scope end.
+class SelectScope {
+ public:
+  SelectScope(HDC dc, HGDIOBJ object) noexcept : dc_(dc), previous_(SelectObject(dc, object)) {}
+  ~SelectScope() {
+    if (previous_ && previous_ != HGDI_ERROR) SelectObject(dc_, previous_);
+  }
+  SelectScope(const SelectScope&) = delete;
+  SelectScope& operator=(const SelectScope&) = delete;
+
+ private:
+  HDC dc_;
+  HGDIOBJ previous_;
+};
+
+// An owned COM interface pointer.
+template <typename T>
+class ComPtr {
+ public:
+  ComPtr() noexcept = default;
+  ComPtr(ComPtr&& other) noexcept : ptr_(std::exchange(other.ptr_, nullptr)) {}
+  ComPtr& operator=(ComPtr&& other) noexcept {
+    if (this != &other) {
+      reset();
+      ptr_ = std::exchange(other.ptr_, nullptr);
+    }
+    return *this;
+  }
+  ComPtr(const ComPtr&) = delete;
+  ComPtr& operator=(const ComPtr&) = delete;
+  ~ComPtr() { reset(); }
+
+  [[nodiscard]] T* get() const noexcept { return ptr_; }
+  T* operator->() const noexcept { return ptr_; }
+  explicit operator bool() const noexcept { return ptr_ != nullptr; }
+  void reset() noexcept {
+    if (ptr_) std::exchange(ptr_, nullptr)->Release();
+  }
+  T** put() noexcept {
+    reset();
+    return &ptr_;
+  }
+  void** put_void() noexcept { return reinterpret_cast<void**>(put()); }
+
+ private:
+  T* ptr_ = nullptr;
+};
+
+// CoInitialize .. CoUninitialize on the calling thread; the result of CoInitialize is not needed
+// by any caller, so it is not kept.
+class ComScope {
+ public:
+  ComScope() noexcept { initialized_ = SUCCEEDED(CoInitialize(nullptr)); }
+  ~ComScope() {
+    if (initialized_) CoUninitialize();
+  }
+  ComScope(const ComScope&) = delete;
+  ComScope& operator=(const ComScope&) = delete;
+
+ private:
+  bool initialized_ = false;
+};
+
+}  // namespace win

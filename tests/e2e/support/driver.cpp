@@ -1,0 +1,84 @@
+#include "tests/e2e/support/driver.h"
+
+namespace e2e {
+
+InstallerProcess::InstallerProcess(const std::wstring& program) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
+  std::wstring commandLine = L"\"" + program + L"\"";
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process_)) {
+    process_ = {};
+  }
+}
+
+InstallerProcess::~InstallerProcess() {
+  if (!process_.hProcess) return;
+  if (Running()) {
+    TerminateProcess(process_.hProcess, 1);
+    WaitForSingleObject(process_.hProcess, 5000);
+  }
+  CloseHandle(process_.hThread);
+  CloseHandle(process_.hProcess);
+}
+
+namespace {
+
+struct WindowSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->processId && IsWindowVisible(window)) {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+}  // namespace
+
+HWND InstallerProcess::WaitForMainWindow(DWORD timeoutMs) const {
+  const DWORD start = GetTickCount();
+  do {
+    WindowSearch search{process_.dwProcessId, nullptr};
+    EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+    if (search.found) return search.found;
+    Sleep(100);
+  } while (GetTickCount() - start < timeoutMs && Running());
+  return nullptr;
+}
+
+bool InstallerProcess::WaitForExit(DWORD timeoutMs, DWORD* exitCode) const {
+  if (WaitForSingleObject(process_.hProcess, timeoutMs) != WAIT_OBJECT_0) return false;
+  GetExitCodeProcess(process_.hProcess, exitCode);
+  return true;
+}
+
+bool InstallerProcess::Running() const {
+  DWORD code = 0;
+  return process_.hProcess && GetExitCodeProcess(process_.hProcess, &code) && code == STILL_ACTIVE;
+}
+
+void ClickCenter(HWND control) {
+  RECT bounds{};
+  GetWindowRect(control, &bounds);
+  HWND top = GetAncestor(control, GA_ROOT);
+  SetForegroundWindow(top);
+  SetCursorPos((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+  Sleep(50);
+  INPUT press[2] = {};
+  press[0].type = INPUT_MOUSE;
+  press[0].mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
+  press[1].type = INPUT_MOUSE;
+  press[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
+  SendInput(1, &press[0], sizeof(INPUT));
+  Sleep(50);
+  SendInput(1, &press[1], sizeof(INPUT));
+}
+
+}  // namespace e2e
