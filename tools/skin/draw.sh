@@ -97,7 +97,8 @@ brand_text() { text "$1" 13 white NorthWest +32+9 'Tavo手机助手'; }
 # Light diagonal streaks across a band of height $1.
 streaks() {
   local h=$1 x w a
-  for spec in "30 70 0.07" "140 22 0.05" "320 110 0.06" "468 28 0.05" "515 80 0.07"; do
+  # The streaks stay clear of the top right corner, where the close button sits.
+  for spec in "30 70 0.07" "140 22 0.05" "300 100 0.06" "430 26 0.05" "470 50 0.07"; do
     read -r x w a <<<"$spec"
     echo "fill 'rgba(255,255,255,$a)' polygon $x,0 $((x + w)),0 $((x + w - 150)),$h $((x - 150)),$h"
   done
