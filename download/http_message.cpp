@@ -1,0 +1,121 @@
+// URL splitting and the header fields the engine acts on. No connection is made here.
+#include <climits>
+#include <cstdint>
+
+#include "download/http_get.h"
+#include "platform/text.h"
+
+namespace {
+
+bool IsBlank(wchar_t c) { return c == L' ' || c == L'\t' || c == L'\r' || c == L'\n' || c == L'\v' || c == L'\f'; }
+
+wchar_t LowerAscii(wchar_t c) { return (c >= L'A' && c <= L'Z') ? static_cast<wchar_t>(c - L'A' + L'a') : c; }
+
+// Leading decimal digits as a port; no digits give 0, and a value too large for any port stays
+// too large instead of wrapping into a valid one.
+int LeadingPort(const std::wstring& text) {
+  long long value = 0;
+  for (wchar_t c : text) {
+    if (c < L'0' || c > L'9') break;
+    value = value * 10 + (c - L'0');
+    if (value > INT_MAX) return INT_MAX;
+  }
+  return static_cast<int>(value);
+}
+
+// A size is a decimal from 1 to 2,147,483,647 after optional blanks and sign; reading stops at
+// the first non-digit. Anything else (no digits, negative, too large) is no size.
+int ParseSizeValue(const std::string& text) {
+  std::size_t i = 0;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  std::int64_t value = 0;
+  bool digits = false;
+  for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
+    digits = true;
+    value = value * 10 + (text[i] - '0');
+    if (value > INT_MAX) return 0;
+  }
+  if (!digits || negative) return 0;
+  return static_cast<int>(value);
+}
+
+}  // namespace
+
+void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstring& path, std::wstring& fileName,
+                        int& port) {
+  std::size_t first = 0;
+  std::size_t last = url.size();
+  while (first < last && IsBlank(url[first])) ++first;
+  while (last > first && IsBlank(url[last - 1])) --last;
+  std::wstring text = url.substr(first, last - first);
+
+  const std::size_t scheme = text.find(L"http://");
+  if (scheme != std::wstring::npos) text.erase(0, scheme + 7);
+
+  const std::size_t slash = text.find(L'/');
+  const std::wstring hostPort = slash == std::wstring::npos ? std::wstring() : text.substr(0, slash);
+  const std::size_t colon = hostPort.rfind(L':');
+  if (colon != std::wstring::npos) {
+    host = hostPort.substr(0, colon);
+    port = LeadingPort(hostPort.substr(colon + 1));
+  } else {
+    host = hostPort;
+    port = 80;
+  }
+
+  if (slash == std::wstring::npos) {
+    path.clear();
+    fileName.clear();
+    return;
+  }
+  path = text.substr(slash);
+  fileName = text.substr(text.rfind(L'/') + 1);
+  const std::size_t query = fileName.rfind(L'?');
+  if (query != std::wstring::npos) fileName.erase(query);
+}
+
+bool CHttpGet::StatusLineHas(const std::wstring& header, const wchar_t* code) {
+  const std::size_t end = header.find(L"\r\n");
+  if (end == std::wstring::npos) return false;
+  const std::size_t at = header.find(code);
+  return at != std::wstring::npos && at < end;
+}
+
+bool CHttpGet::FindField(const std::wstring& header, const wchar_t* name, std::wstring& value) {
+  const std::wstring wanted = std::wstring(name) + L":";
+  // Field lines follow the status line; a name counts only at the very start of a line, so
+  // "Content-Location:" is never taken for "Location:".
+  for (std::size_t line = header.find(L'\n'); line != std::wstring::npos; line = header.find(L'\n', line)) {
+    ++line;
+    if (header.size() - line < wanted.size()) return false;
+    std::size_t i = 0;
+    while (i < wanted.size() && LowerAscii(header[line + i]) == LowerAscii(wanted[i])) ++i;
+    if (i < wanted.size()) continue;
+    std::size_t begin = line + wanted.size();
+    while (begin < header.size() && (header[begin] == L' ' || header[begin] == L'\t')) ++begin;
+    std::size_t end = begin;
+    while (end < header.size() && header[end] != L'\r' && header[end] != L'\n') ++end;
+    value = header.substr(begin, end - begin);
+    return true;
+  }
+  return false;
+}
+
+std::wstring CHttpGet::ParseLocation(const char* header) {
+  std::wstring value;
+  if (!header || !FindField(platform::FromAnsi(header), L"Location", value)) return {};
+  return value;
+}
+
+int CHttpGet::ParseContentSize(const std::wstring& header) {
+  std::wstring value;
+  if (FindField(header, L"Content-Range", value)) {
+    const std::size_t slash = value.find(L'/');
+    if (slash != std::wstring::npos) value.erase(0, slash + 1);
+  } else if (!FindField(header, L"Content-Length", value)) {
+    return 0;
+  }
+  return ParseSizeValue(platform::ToAnsi(value));
+}

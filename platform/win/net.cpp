@@ -1,0 +1,125 @@
+#include "platform/net.h"
+
+#include <winsock2.h>
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+SOCKET Handle(Socket socket) { return static_cast<SOCKET>(socket); }
+
+}  // namespace
+
+bool NetStartup() {
+  WSADATA data;
+  if (WSAStartup(MAKEWORD(1, 1), &data) != 0) return false;
+  if (data.wVersion != MAKEWORD(1, 1)) {
+    WSACleanup();
+    return false;
+  }
+  return true;
+}
+
+void NetCleanup() { WSACleanup(); }
+
+int LastNetError() { return WSAGetLastError(); }
+
+Socket NewTcpSocket() {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
+}
+
+void CloseSocket(Socket socket) {
+  if (socket != kInvalidSocket) closesocket(Handle(socket));
+}
+
+bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs) {
+  const DWORD send = sendMs;
+  const DWORD receive = receiveMs;
+  return setsockopt(Handle(socket), SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&send),
+                    sizeof send) == 0 &&
+         setsockopt(Handle(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receive),
+                    sizeof receive) == 0;
+}
+
+bool ResolveIpv4(const std::string& host, std::vector<std::uint32_t>& addresses) {
+  addresses.clear();
+  const hostent* entry = gethostbyname(host.c_str());
+  if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4) return false;
+  for (char** item = entry->h_addr_list; *item; ++item) {
+    std::uint32_t address;
+    memcpy(&address, *item, sizeof address);
+    addresses.push_back(address);
+  }
+  return !addresses.empty();
+}
+
+std::string DottedText(std::uint32_t address) {
+  in_addr in;
+  in.s_addr = address;
+  const char* text = inet_ntoa(in);
+  return text ? text : "";
+}
+
+bool ParseDotted(const std::string& text, std::uint32_t& address) {
+  const unsigned long value = inet_addr(text.c_str());
+  if (value == INADDR_NONE && text != "255.255.255.255") return false;
+  address = static_cast<std::uint32_t>(value);
+  return true;
+}
+
+bool Connect(Socket socket, std::uint32_t address, std::uint16_t port) {
+  sockaddr_in to{};
+  to.sin_family = AF_INET;
+  to.sin_port = htons(port);
+  to.sin_addr.s_addr = address;
+  return connect(Handle(socket), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
+}
+
+int Send(Socket socket, const void* data, std::size_t size) {
+  int n = send(Handle(socket), static_cast<const char*>(data), static_cast<int>(size), 0);
+  return n == SOCKET_ERROR ? -1 : n;
+}
+
+int Receive(Socket socket, void* buffer, std::size_t size) {
+  int n = recv(Handle(socket), static_cast<char*>(buffer), static_cast<int>(size), 0);
+  return n == SOCKET_ERROR ? -1 : n;
+}
+
+int WaitReadable(Socket socket, std::uint32_t milliseconds) {
+  fd_set readable;
+  FD_ZERO(&readable);
+  FD_SET(Handle(socket), &readable);
+  timeval wait;
+  wait.tv_sec = static_cast<long>(milliseconds / 1000);
+  wait.tv_usec = static_cast<long>((milliseconds % 1000) * 1000);
+  int rc = select(0, &readable, nullptr, nullptr, &wait);
+  if (rc == SOCKET_ERROR) return -1;
+  return rc > 0 ? 1 : 0;
+}
+
+Socket Listen(std::uint32_t address, std::uint16_t port, std::uint16_t& chosenPort) {
+  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
+  if (s == INVALID_SOCKET) return kInvalidSocket;
+  sockaddr_in at{};
+  at.sin_family = AF_INET;
+  at.sin_port = htons(port);
+  at.sin_addr.s_addr = address;
+  int length = sizeof at;
+  if (bind(s, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || listen(s, 64) != 0 ||
+      getsockname(s, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
+    closesocket(s);
+    return kInvalidSocket;
+  }
+  chosenPort = ntohs(at.sin_port);
+  return static_cast<Socket>(s);
+}
+
+Socket Accept(Socket listener) {
+  SOCKET s = accept(Handle(listener), nullptr, nullptr);
+  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
+}
+
+void ShutdownSend(Socket socket) { shutdown(Handle(socket), SD_SEND); }
+
+}  // namespace platform

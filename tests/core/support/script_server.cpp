@@ -1,0 +1,148 @@
+#include "tests/core/support/script_server.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "platform/clock.h"
+
+namespace testsupport {
+
+std::uint32_t Loopback(int last) {
+  std::uint32_t address = 0;
+  const bool parsed = platform::ParseDotted("127.0.0." + std::to_string(last), address);
+  return parsed ? address : 0;
+}
+
+ScriptServer::ScriptServer(Handler handler, std::uint32_t address, std::uint16_t port) : handler_(std::move(handler)) {
+  // The server side needs the socket library too (a no-op natively).
+  (void)platform::NetStartup();
+  listener_ = platform::Listen(address, port, port_);
+  if (listener_ != platform::kInvalidSocket) acceptor_ = std::thread([this] { AcceptLoop(); });
+}
+
+ScriptServer::~ScriptServer() {
+  stop_.store(true);
+  if (acceptor_.joinable()) acceptor_.join();
+  for (std::thread& thread : threads_) thread.join();
+  platform::CloseSocket(listener_);
+  platform::NetCleanup();
+}
+
+std::string ScriptServer::Url(const std::string& path) const {
+  return "http://127.0.0.1:" + std::to_string(port_) + path;
+}
+
+std::vector<std::string> ScriptServer::Requests() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return requests_;
+}
+
+bool ScriptServer::Wait(std::uint32_t ms) {
+  const std::uint32_t start = platform::TickCount();
+  while (!stop_.load()) {
+    const std::uint32_t spent = platform::TickCount() - start;
+    if (spent >= ms) return true;
+    platform::SleepMs(std::min<std::uint32_t>(10, ms - spent));
+  }
+  return false;
+}
+
+void ScriptServer::AcceptLoop() {
+  while (!stop_.load()) {
+    if (platform::WaitReadable(listener_, 20) != 1) continue;
+    platform::Socket socket = platform::Accept(listener_);
+    if (socket == platform::kInvalidSocket) continue;
+    const int index = connections_.fetch_add(1);
+    threads_.emplace_back([this, socket, index] { Serve(socket, index); });
+  }
+}
+
+void ScriptServer::Serve(platform::Socket socket, int index) {
+  // A client that stops reading must not hold the server's destructor for long.
+  (void)platform::SetTimeouts(socket, 5000, 5000);
+  std::string request;
+  char byte;
+  while (!stop_.load() && request.find("\r\n\r\n") == std::string::npos) {
+    const int ready = platform::WaitReadable(socket, 20);
+    if (ready == 0) continue;
+    if (ready < 0 || platform::Receive(socket, &byte, 1) != 1) break;
+    request += byte;
+  }
+  {
+    std::lock_guard<std::mutex> hold(mutex_);
+    requests_.push_back(request);
+  }
+  const Script script = handler_(request, index);
+  for (const Step& step : script) {
+    if (stop_.load()) break;
+    bool sent = true;
+    switch (step.kind) {
+      case Step::kSend: {
+        std::size_t done = 0;
+        while (sent && done < step.bytes.size()) {
+          const int n = platform::Send(socket, step.bytes.data() + done, step.bytes.size() - done);
+          sent = n > 0;
+          if (sent) done += static_cast<std::size_t>(n);
+        }
+        break;
+      }
+      case Step::kDribble:
+        for (char c : step.bytes) {
+          if (!(sent = platform::Send(socket, &c, 1) == 1)) break;
+          platform::SleepMs(1);
+        }
+        break;
+      case Step::kPause:
+      case Step::kStall:
+        sent = Wait(step.ms);
+        break;
+    }
+    if (!sent) break;  // the client has gone
+  }
+  platform::ShutdownSend(socket);
+  platform::CloseSocket(socket);
+}
+
+std::string Header(const std::string& status, const std::string& fields) {
+  return "HTTP/1.1 " + status + "\r\n" + fields + "\r\n";
+}
+
+std::string RangeOf(const std::string& request) {
+  const std::string name = "\r\nRange: bytes=";
+  const std::size_t at = request.find(name);
+  if (at == std::string::npos) return {};
+  const std::size_t begin = at + name.size();
+  return request.substr(begin, request.find("\r\n", begin) - begin);
+}
+
+Script ServeContent(const std::string& request, const std::string& content, const std::string& extraFields) {
+  const std::string range = RangeOf(request);
+  if (range.empty()) {
+    return {Send(Header("200 OK", "Content-Length: " + std::to_string(content.size()) + "\r\n" + extraFields) +
+                 content)};
+  }
+  long long first = 0, last = 0;
+  if (std::sscanf(range.c_str(), "%lld-%lld", &first, &last) != 2 || first >= static_cast<long long>(content.size()))
+    return {Send(Header("416 Range Not Satisfiable", "Content-Length: 0\r\n" + extraFields))};
+  last = std::min<long long>(last, static_cast<long long>(content.size()) - 1);
+  const std::size_t length = static_cast<std::size_t>(last - first + 1);
+  return {Send(Header("206 Partial Content", "Content-Range: bytes " + std::to_string(first) + "-" +
+                                                 std::to_string(last) + "/" + std::to_string(content.size()) +
+                                                 "\r\nContent-Length: " + std::to_string(length) + "\r\n" +
+                                                 extraFields) +
+               content.substr(static_cast<std::size_t>(first), length))};
+}
+
+std::string MakeContent(std::size_t size, unsigned seed) {
+  std::string content(size, '\0');
+  std::uint32_t state = 2463534242u ^ (seed * 2654435761u);
+  for (std::size_t i = 0; i < size; ++i) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    content[i] = static_cast<char>(state >> 24);
+  }
+  return content;
+}
+
+}  // namespace testsupport

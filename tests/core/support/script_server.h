@@ -1,0 +1,83 @@
+// A scriptable HTTP test server on a loopback address, shared by the native and the Windows
+// tests. Per connection it reads and records the request header, asks the handler for a script
+// of response bytes and faults, plays it and closes the connection. Ports are chosen by the
+// system (bind port 0); Port() tells which.
+#pragma once
+
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/net.h"
+
+namespace testsupport {
+
+struct Step {
+  enum Kind { kSend, kDribble, kPause, kStall } kind;
+  std::string bytes;
+  std::uint32_t ms = 0;
+};
+using Script = std::vector<Step>;
+
+inline Step Send(std::string bytes) { return {Step::kSend, std::move(bytes), 0}; }
+// One byte per send with a short pause between, so the client sees many small reads.
+inline Step Dribble(std::string bytes) { return {Step::kDribble, std::move(bytes), 0}; }
+inline Step Pause(std::uint32_t ms) { return {Step::kPause, {}, ms}; }
+// Keeps the connection open and silent for `ms` (or until the server stops).
+inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
+
+// 127.0.0.1 in network byte order.
+std::uint32_t Loopback(int last = 1);
+
+class ScriptServer {
+ public:
+  // Called on a connection's thread with the request header bytes and the connection's index
+  // (0, 1, ... in order of acceptance). May be called for several connections at once.
+  using Handler = std::function<Script(const std::string& request, int index)>;
+
+  explicit ScriptServer(Handler handler, std::uint32_t address = Loopback(), std::uint16_t port = 0);
+  ~ScriptServer();
+  ScriptServer(const ScriptServer&) = delete;
+  ScriptServer& operator=(const ScriptServer&) = delete;
+
+  bool Listening() const { return listener_ != platform::kInvalidSocket; }
+  std::uint16_t Port() const { return port_; }
+  std::string Url(const std::string& path) const;
+  std::vector<std::string> Requests();
+  int Connections() const { return connections_.load(); }
+
+ private:
+  void AcceptLoop();
+  void Serve(platform::Socket socket, int index);
+  bool Wait(std::uint32_t ms);
+
+  Handler handler_;
+  platform::Socket listener_ = platform::kInvalidSocket;
+  std::uint16_t port_ = 0;
+  std::atomic<bool> stop_{false};
+  std::atomic<int> connections_{0};
+  std::mutex mutex_;
+  std::vector<std::string> requests_;
+  std::vector<std::thread> threads_;
+  std::thread acceptor_;
+};
+
+// --- answers ---
+
+// A status line with fields and the blank line; `fields` are complete lines ending in "\r\n".
+std::string Header(const std::string& status, const std::string& fields = "");
+// The value of "Range: bytes=A-B" in a request ("A-B"), or empty.
+std::string RangeOf(const std::string& request);
+
+// Serves `content` like a web server: 206 with Content-Range for a Range request (clamped to
+// the content), 200 with Content-Length otherwise. `extraFields` go into every answer.
+Script ServeContent(const std::string& request, const std::string& content, const std::string& extraFields = "");
+
+// Deterministic test content of `size` bytes that differs with `seed`.
+std::string MakeContent(std::size_t size, unsigned seed = 1);
+
+}  // namespace testsupport

@@ -1,0 +1,51 @@
+#include "tests/core/support/temp_dir.h"
+
+#include <atomic>
+#include <cstdio>
+
+#include "platform/clock.h"
+#include "platform/fs.h"
+
+namespace testsupport {
+
+TempDir::TempDir() {
+  static std::atomic<unsigned> counter{0};
+  std::error_code error;
+  const auto base = std::filesystem::temp_directory_path(error);
+  for (unsigned attempt = 0; attempt < 100; ++attempt) {
+    path_ = base / ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
+    if (std::filesystem::create_directory(path_, error)) break;
+  }
+}
+
+TempDir::~TempDir() {
+  std::error_code error;  // a leftover temporary directory is harmless
+  std::filesystem::remove_all(path_, error);
+}
+
+std::wstring TempDir::Wide() const {
+  std::wstring wide = path_.wstring();
+  for (wchar_t& c : wide)
+    if (c == L'/') c = L'\\';
+  return wide + L"\\";
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::string bytes;
+  std::FILE* file = platform::OpenFile(path, "rb");
+  if (!file) return bytes;
+  char block[65536];
+  std::size_t n;
+  while ((n = std::fread(block, 1, sizeof block, file)) > 0) bytes.append(block, n);
+  std::fclose(file);
+  return bytes;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& bytes) {
+  std::FILE* file = platform::OpenFile(path, "wb");
+  if (!file) return false;
+  const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
+  return std::fclose(file) == 0 && written;
+}
+
+}  // namespace testsupport

@@ -1,0 +1,30 @@
+// A fresh directory under the system's temporary directory, removed with everything in it when
+// the object dies. Wide() is the Windows-shaped path the core takes, ending in "\\".
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace testsupport {
+
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+
+  const std::filesystem::path& Path() const { return path_; }
+  std::wstring Wide() const;
+  // Wide() + name.
+  std::wstring File(const std::wstring& name) const { return Wide() + name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Whole contents of a file; empty when it cannot be read.
+std::string ReadAll(const std::wstring& path);
+bool WriteAll(const std::wstring& path, const std::string& bytes);
+
+}  // namespace testsupport
