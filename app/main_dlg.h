@@ -1,4 +1,7 @@
 // CMainDlg: the installer's one window and the owner of the install flow's interface state.
+//
+// Other threads reach the window only by posting the private messages of app/ids.h to m_hWnd;
+// the one exception is ReadInstallDir, which waits for the window's thread to answer.
 #pragma once
 
 #include <windows.h>
@@ -7,24 +10,123 @@
 
 #include "app/dialog_window.h"
 #include "app/message_loop.h"
-#include "app/message_map.h"
+#include "platform/win/handles.h"
+#include "platform/win/message_map.h"
 #include "res/resource.h"
+#include "skin/bitmap_edit.h"
+#include "skin/custom_button.h"
+#include "skin/dh_static.h"
+#include "skin/hyperlink.h"
+#include "skin/page_background.h"
 
 class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, public CIdleHandler {
  public:
   static constexpr UINT IDD = IDD_MAINDLG;
+
+  // The page whose background the window paints.
+  enum Page : int { PAGE_SETUP = 0, PAGE_PROGRESS = 1, PAGE_FINISH = 2 };
+
+  // The window's height grows by this much when the install options are shown.
+  static constexpr int kExpandHeight = 200;
+  // The client width the layout is drawn for.
+  static constexpr int kClientWidth = 580;
+
+  CMainDlg() = default;
+  // Destroys the window while every control object is still alive.
+  ~CMainDlg();
 
   bool FilterMessage(MSG* message) override;
   bool HandleIdle() override;
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
+  // The text of the install-directory field; empty when the field is empty.
+  std::wstring ReadInstallDir() const;
+
  private:
   LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnDestroy(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnCtlColorStatic(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnNcHitTest(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnTermsLinkClick(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnCustomOpen(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnCustomClose(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnClose(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnBrowse(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnInstall(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnOptionLabelClicked(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnExtractStart(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnNetworkFailed(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnDownloadProgress(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnExtractFailed(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnExtractProgress(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnExtractFinished(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnInstallerQuit(UINT, WPARAM, LPARAM, BOOL&);
+
+  void FitClientWidth();
+  void CenterOnWorkArea();
+  void SetIcons();
+  void CreateControls();
+  void CreateButton(CCustomButton& button, int row);
+  HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, const RECT& rect, int id);
+  void CreateOption(HWND& box, DhStatic& caption, int boxId, const RECT& boxRect, DWORD boxStyle, int captionId,
+                    const RECT& captionRect, const wchar_t* text, int index);
+  void CreateInstallDirField();
+  void ResizeBy(int heightChange);
+  void PaintBackground(HDC dc);
 
   static const MessageMapEntry<CMainDlg> kMessageMap[];
 
-  HWND m_closeButton = nullptr;
+  // Controls and their fonts.
+  CCustomButton m_btnInstall;
+  CCustomButton m_btnCustomOpen;
+  CCustomButton m_btnCustomClose;
+  CCustomButton m_btnBrowse;
+  CCustomButton m_btnClose;
+  win::UniqueFont m_fontButton;
+  HWND m_hWndAgree = nullptr;
+  win::UniqueFont m_fontOption;
+  CHyperLink m_linkTerms;
+  win::UniqueFont m_fontFeature;
+  HWND m_hWndTermsStatic = nullptr;
+  HWND m_hWndInstallDirLabel = nullptr;
+  win::UniqueFont m_fontLabel;
+  CBitmapEdit m_editInstallDir;
+  HWND m_hWndOptionsLabel = nullptr;
+  HWND m_hWndDesktopShortcut = nullptr;
+  HWND m_hWndAutorun = nullptr;
+  HWND m_hWndStartMenuShortcut = nullptr;
+  win::UniqueFont m_fontEdit;
+  CCustomButton m_btnFeatures[4];
+  HWND m_hWndFeatureCaptions[4] = {};
+  HWND m_hWndProgressText = nullptr;
+  HWND m_hWndDownloadPercent = nullptr;
+  HWND m_hWndExtractPercent = nullptr;  // shares id 1232 with the agree caption: reached only through this
+  HWND m_hWndProgress = nullptr;
+  DhStatic m_lblAgree;
+  DhStatic m_lblDesktop;
+  DhStatic m_lblAutorun;
+  DhStatic m_lblStartMenu;
+  win::UniqueIcon m_iconBig;
+  win::UniqueIcon m_iconSmall;
+  CPageBackground m_background;
+
+ public:
+  // Interface state shared with the install flow; used on the window's thread only, except that
+  // the install worker reads the directory.
+
+  // The install directory as last accepted; ends with "\\" once the window has set it.
+  std::wstring m_strInstallDir;
+  int m_nPage = PAGE_SETUP;
+  // Set when the finish page is shown: the install button then starts the suite.
+  BOOL m_bInstalled = FALSE;
+  // The suite's process names, filled by the install command.
+  std::wstring m_strProcessNames[7];
+  // The extraction percentage last shown.
+  int m_nLastExtractPercent = 0;
+  // The quit code of WM_INSTALLER_QUIT: the id of the command that started the installation.
+  WORD m_wExitCode = 0;
 };

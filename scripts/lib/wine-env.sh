@@ -48,6 +48,17 @@ wine_env_prefix() {
     wineserver -w
     touch "$WINEPREFIX/.ready"
   fi
+  # The link of the setup page draws in the system's icon-title font ("MS Shell Dlg", Tahoma
+  # here), which has no Chinese glyphs: link the CJK font to it, as a Chinese Windows does.
+  if [[ ! -f $WINEPREFIX/.fontlink ]]; then
+    local face
+    for face in Tahoma 'MS Shell Dlg' 'MS Shell Dlg 2'; do
+      wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontLink\SystemLink' \
+        /v "$face" /t REG_MULTI_SZ /d 'wqy-microhei.ttc,WenQuanYi Micro Hei' /f >/dev/null 2>&1
+    done
+    wineserver -w
+    touch "$WINEPREFIX/.fontlink"
+  fi
 }
 
 # Xvfb unless a display is given (or always, with "xvfb"), the prefix, and a persistent wineserver.

@@ -1,4 +1,4 @@
-#include "app/message_map.h"
+#include "platform/win/message_map.h"
 
 #include <commctrl.h>
 

@@ -1,0 +1,36 @@
+// DhStatic: the clickable caption beside an option check box.
+//
+// A standard static under a class name of its own. A left-button press on it sends (not posts)
+// WM_OPTION_LABEL_CLICKED to the parent with the caption's option index; the static itself does
+// not see the press. Text, font and colours are those of a standard static, the colours coming
+// from the parent's answer to WM_CTLCOLORSTATIC. Create it with SS_NOTIFY, or the static lets
+// the mouse through to the window beneath.
+#pragma once
+
+#include <windows.h>
+
+#include "platform/win/window_impl.h"
+
+class DhStatic : public win::CWindowImpl<DhStatic> {
+ public:
+  static constexpr const wchar_t* kClassName = L"DhStatic";
+  static constexpr const wchar_t* kBaseClassName = L"STATIC";
+  static constexpr UINT kClassStyle = 0;
+  static constexpr int kClassBackground = 0;
+  static constexpr DWORD kDefaultStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
+
+  HWND Create(HWND parent, const RECT& rect, const wchar_t* text = nullptr, DWORD style = 0, DWORD exStyle = 0,
+              UINT id = 0) {
+    return CreateImpl(parent, &rect, text, style, exStyle, id, kDefaultStyle);
+  }
+
+  bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+
+  // The number reported to the parent when the caption is clicked.
+  int m_nIndex = 0;
+
+ private:
+  LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
+
+  static const MessageMapEntry<DhStatic> kMessageMap[];
+};

@@ -1,0 +1,21 @@
+#include "skin/skin_font.h"
+
+#include <cstdlib>
+#include <cwchar>
+
+int SkinFontHeight(HDC dc, int pixelsPerInch, int tenthsOfPoint) noexcept {
+  POINT points[2] = {{0, MulDiv(pixelsPerInch, tenthsOfPoint, 720)}, {0, 0}};
+  DPtoLP(dc, points, 2);  // fails only for a bad DC; the device units are then used as they are
+  return -std::abs(points[0].y - points[1].y);
+}
+
+HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint) noexcept {
+  LOGFONTW font{};
+  font.lfCharSet = DEFAULT_CHARSET;
+  wcsncpy(font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
+
+  HDC screen = GetDC(nullptr);
+  font.lfHeight = SkinFontHeight(screen, GetDeviceCaps(screen, LOGPIXELSY), tenthsOfPoint);
+  ReleaseDC(nullptr, screen);
+  return CreateFontIndirectW(&font);
+}

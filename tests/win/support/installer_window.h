@@ -1,0 +1,69 @@
+// The installer window run inside a test: the module, a message loop and a shown CMainDlg, with
+// helpers to pump messages, find controls and use the real mouse.
+#pragma once
+
+#include <windows.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_dlg.h"
+#include "app/message_loop.h"
+#include "platform/shell.h"
+
+namespace testing_support {
+
+// Initialises the module once for the whole test program (GDI+ is started by the test
+// environment).
+void EnsureApplicationStarted();
+
+// Dispatches the thread's messages for about `milliseconds`, running the dialog filter.
+void Pump(DWORD milliseconds = 100);
+
+// A CMainDlg created from its template and shown, registered with a loop of its own.
+class InstallerWindow {
+ public:
+  InstallerWindow();
+  ~InstallerWindow();
+  InstallerWindow(const InstallerWindow&) = delete;
+  InstallerWindow& operator=(const InstallerWindow&) = delete;
+
+  [[nodiscard]] HWND hwnd() const { return dialog_->m_hWnd; }
+  CMainDlg& dialog() { return *dialog_; }
+  CMessageLoop& loop() { return loop_; }
+
+ private:
+  CMessageLoop loop_;
+  std::unique_ptr<CMainDlg> dialog_;
+};
+
+// The direct children of `parent` with control id `id`, in Z order.
+std::vector<HWND> ChildrenWithId(HWND parent, int id);
+// The first direct child of `parent` of window class `className`.
+HWND ChildOfClass(HWND parent, const wchar_t* className);
+std::wstring TextOf(HWND window);
+std::wstring ClassOf(HWND window);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND window);
+SIZE WindowSize(HWND window);
+
+// Moves the pointer to the centre of `control` and presses and releases the left button through
+// the input queue, pumping messages in between.
+void ClickWithMouse(HWND control);
+
+// Records what the window asks of the shell; opens and shows nothing.
+class RecordingShell final : public platform::IShell {
+ public:
+  RecordingShell() { platform::SetShell(this); }
+  ~RecordingShell() { platform::SetShell(nullptr); }
+  bool Post(platform::WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+  int ShowMessageBox(platform::WindowHandle, const std::wstring& text, const std::wstring& caption,
+                     unsigned type) override;
+  bool Open(const std::wstring& target) override;
+
+  std::vector<std::wstring> opened;
+  std::vector<std::wstring> boxes;
+};
+
+}  // namespace testing_support
