@@ -71,12 +71,12 @@ TEST(SetupPage, CustomInstallExpandsBy200AndBothHeightsAreCaptured) {
   HWND window = installer.WaitForMainWindow();
   ASSERT_NE(window, nullptr);
   SetForegroundWindow(window);
-  Sleep(500);
+  Sleep(2000);  // the first paint of the skin takes a while under Wine
   EXPECT_TRUE(e2e::SaveScreenshot(window, L"setup-collapsed"));
 
   const RECT collapsed = WindowRect(window);
   e2e::ClickCenter(GetDlgItem(window, kCustomOpenId));
-  Sleep(500);
+  Sleep(2000);
   const RECT expanded = WindowRect(window);
   EXPECT_EQ(expanded.bottom - expanded.top, collapsed.bottom - collapsed.top + 200);
   EXPECT_TRUE(IsWindowVisible(GetDlgItem(window, kCustomCloseId)));
