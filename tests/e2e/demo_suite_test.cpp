@@ -1,0 +1,265 @@
+// The demo suite that the installer delivers: Tavo.exe shows the folder it runs from, and
+// TavoUnInstall.exe, once the user agrees, removes the suite's shortcuts, registry entries and
+// folder, also while the suite is running, and touches nothing of anyone else.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <algorithm>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/driver.h"
+
+namespace {
+
+const std::wstring kSuiteBin = DEMO_SUITE_DIR;
+const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
+const std::wstring kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+const std::wstring kRunSubKey = kRunKey + L"\\Tavo手机助手";
+const std::wstring kVersionKey = L"Software\\QXLDvesion";
+const std::wstring kNeighbour = L"DemoSuiteTestNeighbour";
+
+std::wstring SpecialFolder(int csidl) {
+  wchar_t path[MAX_PATH] = {};
+  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
+  return path;
+}
+
+bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+void PutFile(const std::wstring& path, const std::string& content) {
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file of the planted suite";
+  DWORD written = 0;
+  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
+  CloseHandle(file);
+}
+
+void SetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data) {
+  ASSERT_EQ(RegSetKeyValueW(root, key.c_str(), name.c_str(), REG_SZ, data.c_str(),
+                            static_cast<DWORD>(data.size() * sizeof(wchar_t))),
+            ERROR_SUCCESS);
+}
+
+bool HasValue(HKEY root, const std::wstring& key, const std::wstring& name) {
+  return RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
+}
+
+bool HasKey(HKEY root, const std::wstring& key) {
+  HKEY opened = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+  RegCloseKey(opened);
+  return true;
+}
+
+void RemoveTree(const std::wstring& path) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
+  if (search != INVALID_HANDLE_VALUE) {
+    do {
+      std::wstring name = found.cFileName;
+      if (name == L"." || name == L"..") continue;
+      std::wstring child = path + L"\\" + name;
+      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+        RemoveTree(child);
+      } else {
+        DeleteFileW(child.c_str());
+      }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+  RemoveDirectoryW(path.c_str());
+}
+
+// Polls `condition` for up to `timeoutMs`; true once it holds.
+template <typename Condition>
+bool Eventually(Condition condition, DWORD timeoutMs = 15000) {
+  const DWORD start = GetTickCount();
+  while (!condition()) {
+    if (GetTickCount() - start > timeoutMs) return false;
+    Sleep(100);
+  }
+  return true;
+}
+
+struct BoxSearch {
+  DWORD processId;
+  HWND found;
+};
+
+BOOL CALLBACK FindMessageBox(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<BoxSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  wchar_t className[16] = {};
+  GetClassNameW(window, className, 16);
+  if (owner == search->processId && IsWindowVisible(window) && std::wstring(className) == L"#32770") {
+    search->found = window;
+    return FALSE;
+  }
+  return TRUE;
+}
+
+// Waits for the message box of `process` and presses its button `buttonId` with the mouse.
+void AnswerBox(const e2e::InstallerProcess& process, int buttonId) {
+  BoxSearch search{process.id(), nullptr};
+  ASSERT_TRUE(Eventually([&] {
+    EnumWindows(&FindMessageBox, reinterpret_cast<LPARAM>(&search));
+    return search.found != nullptr;
+  })) << "the uninstaller asked nothing";
+  wchar_t caption[64] = {};
+  GetWindowTextW(search.found, caption, 64);
+  EXPECT_STREQ(caption, L"Tavo手机助手卸载");
+  HWND button = GetDlgItem(search.found, buttonId);
+  ASSERT_NE(button, nullptr);
+  e2e::ClickCenter(button);
+}
+
+// An installed demo suite: <temp>\demo-suite-test\<name> holding both programs, a data folder
+// and a read-only file, with the shortcuts and registry entries the installer makes, and
+// neighbours (another program's logon entry and desktop shortcut) that must survive.
+class DemoSuite : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    base_ = std::wstring(temp) + L"demo-suite-test";
+    RemoveTree(base_);
+    CreateDirectoryW(base_.c_str(), nullptr);
+    desktop_ = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
+    startMenu_ = SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
+    ASSERT_FALSE(desktop_.empty());
+  }
+
+  void TearDown() override {
+    RemoveTree(base_);
+    DeleteFileW((desktop_ + L"\\" + kNeighbour + L".lnk").c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), kNeighbour.c_str());
+    RemoveTree(startMenu_);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRunSubKey.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey.c_str());
+    DeleteFileW((desktop_ + L"\\Tavo手机助手.lnk").c_str());
+  }
+
+  // Plants the suite in a folder called `name`; returns the folder.
+  std::wstring Plant(const std::wstring& name) {
+    std::wstring folder = base_ + L"\\" + name;
+    CreateDirectoryW(folder.c_str(), nullptr);
+    CreateDirectoryW((folder + L"\\skin").c_str(), nullptr);
+    for (const wchar_t* program : {L"Tavo.exe", L"TavoUnInstall.exe"}) {
+      EXPECT_TRUE(CopyFileW((kSuiteBin + L"\\" + program).c_str(), (folder + L"\\" + program).c_str(), FALSE))
+          << "the demo suite is not built";
+    }
+    PutFile(folder + L"\\skin\\main.png", "not really a picture");
+    PutFile(folder + L"\\readme.txt", "read only");
+    SetFileAttributesW((folder + L"\\readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+
+    PutFile(desktop_ + L"\\Tavo手机助手.lnk", "link");
+    PutFile(desktop_ + L"\\" + kNeighbour + L".lnk", "link");
+    CreateDirectoryW(startMenu_.c_str(), nullptr);
+    PutFile(startMenu_ + L"\\Tavo手机助手.lnk", "link");
+    PutFile(startMenu_ + L"\\Tavo手机助手卸载.lnk", "link");
+
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", L"Tavo手机助手");
+    SetString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", folder + L"\\TavoUnInstall.exe");
+    SetString(HKEY_LOCAL_MACHINE, kRunSubKey, L"Tavo手机助手", folder + L"\\Tavo.exe");
+    SetString(HKEY_LOCAL_MACHINE, kRunKey, kNeighbour, L"C:\\neighbour.exe");
+    SetString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion", L"1.07");
+    return folder;
+  }
+
+  bool EntriesPresent() const {
+    return Exists(desktop_ + L"\\Tavo手机助手.lnk") && Exists(startMenu_ + L"\\Tavo手机助手卸载.lnk") &&
+           HasKey(HKEY_LOCAL_MACHINE, kUninstallKey) && HasKey(HKEY_LOCAL_MACHINE, kRunSubKey) &&
+           HasValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion");
+  }
+
+  void ExpectEntriesGone() const {
+    EXPECT_FALSE(Exists(desktop_ + L"\\Tavo手机助手.lnk"));
+    EXPECT_FALSE(Exists(startMenu_)) << "the start-menu folder stays";
+    EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
+    EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, kRunSubKey));
+    EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, kVersionKey));
+    EXPECT_TRUE(Exists(desktop_ + L"\\" + kNeighbour + L".lnk")) << "another program's shortcut was removed";
+    EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kRunKey, kNeighbour)) << "another program's logon entry was removed";
+  }
+
+  std::wstring base_;
+  std::wstring desktop_;
+  std::wstring startMenu_;
+};
+
+BOOL CALLBACK CollectTexts(HWND child, LPARAM context) {
+  wchar_t text[MAX_PATH] = {};
+  GetWindowTextW(child, text, MAX_PATH);
+  reinterpret_cast<std::vector<std::wstring>*>(context)->push_back(text);
+  return TRUE;
+}
+
+TEST_F(DemoSuite, TavoShowsItsWindowWithTheFolderItRunsFrom) {
+  const std::wstring folder = Plant(L"TavoPhoneAx");
+  e2e::InstallerProcess tavo(folder + L"\\Tavo.exe");
+  ASSERT_TRUE(tavo.started());
+  HWND window = tavo.WaitForMainWindow();
+  ASSERT_NE(window, nullptr) << "Tavo.exe shows no window";
+
+  wchar_t title[64] = {};
+  GetWindowTextW(window, title, 64);
+  EXPECT_STREQ(title, L"Tavo手机助手");
+  std::vector<std::wstring> texts;
+  EnumChildWindows(window, &CollectTexts, reinterpret_cast<LPARAM>(&texts));
+  EXPECT_NE(std::find(texts.begin(), texts.end(), folder), texts.end()) << "the install folder is not shown";
+
+  PostMessageW(window, WM_CLOSE, 0, 0);
+  DWORD code = 1;
+  ASSERT_TRUE(tavo.WaitForExit(5000, &code));
+  EXPECT_EQ(code, 0u);
+}
+
+TEST_F(DemoSuite, UninstallerRemovesTheRunningSuiteAfterConsent) {
+  const std::wstring folder = Plant(L"TavoPhoneAx");
+  ASSERT_TRUE(EntriesPresent());
+  e2e::InstallerProcess tavo(folder + L"\\Tavo.exe");
+  ASSERT_NE(tavo.WaitForMainWindow(), nullptr);
+
+  e2e::InstallerProcess uninstaller(folder + L"\\TavoUnInstall.exe");
+  ASSERT_TRUE(uninstaller.started());
+  AnswerBox(uninstaller, IDOK);
+  DWORD code = 99;
+  ASSERT_TRUE(uninstaller.WaitForExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+
+  EXPECT_TRUE(tavo.WaitForExit(5000, &code)) << "the running suite was left running";
+  ExpectEntriesGone();
+  EXPECT_TRUE(Eventually([&] { return !Exists(folder); })) << "the suite's folder stays";
+  EXPECT_TRUE(Exists(base_)) << "the folder above the suite's was removed";
+}
+
+TEST_F(DemoSuite, DecliningChangesNothingAndAForeignFolderIsKept) {
+  const std::wstring folder = Plant(L"TavoPhoneAx");
+  {
+    e2e::InstallerProcess uninstaller(folder + L"\\TavoUnInstall.exe");
+    AnswerBox(uninstaller, IDCANCEL);
+    DWORD code = 99;
+    ASSERT_TRUE(uninstaller.WaitForExit(15000, &code));
+    EXPECT_EQ(code, 1u);
+  }
+  EXPECT_TRUE(EntriesPresent());
+  EXPECT_TRUE(Exists(folder + L"\\skin\\main.png"));
+
+  // Run from a folder that is not the suite's (a build folder, say): the entries go, the files stay.
+  const std::wstring foreign = Plant(L"bin");
+  e2e::InstallerProcess uninstaller(foreign + L"\\TavoUnInstall.exe");
+  AnswerBox(uninstaller, IDOK);
+  DWORD code = 99;
+  ASSERT_TRUE(uninstaller.WaitForExit(15000, &code));
+  EXPECT_EQ(code, 0u);
+  ExpectEntriesGone();
+  Sleep(1000);
+  EXPECT_TRUE(Exists(foreign + L"\\TavoUnInstall.exe"));
+  EXPECT_TRUE(Exists(foreign + L"\\skin\\main.png"));
+}
+
+}  // namespace

@@ -1,0 +1,98 @@
+#!/usr/bin/env bash
+# The demo package tool and the vendor's file server, checked with zip tools and curl against a
+# real nginx on a free loopback port. Prints one line per failed check; exits non-zero on any.
+set -uo pipefail
+ROOT=${1:?usage: package_and_server_test.sh REPOSITORY_ROOT}
+work=$(mktemp -d)
+state=$work/state
+trap '"$ROOT/tools/server/vendor-server" stop --state "$state" >/dev/null 2>&1; "$ROOT/tools/server/vendor-server" stop --state "$work/state2" >/dev/null 2>&1; rm -rf "$work"' EXIT
+
+failed=0
+check() {  # check DESCRIPTION COMMAND...
+  local what=$1
+  shift
+  if "$@"; then echo "ok: $what"; else echo "FAILED: $what"; failed=1; fi
+}
+
+# --- the package -----------------------------------------------------------------------------
+bin=$work/bin
+mkdir -p "$bin"
+head -c 50000 /dev/urandom >"$bin/Tavo.exe"
+head -c 40000 /dev/urandom >"$bin/TavoUnInstall.exe"
+head -c 30000 /dev/urandom >"$bin/QXLD_Helper.exe"
+echo other >"$bin/winlaunch.exe"
+
+make_package() { "$ROOT/tools/package/make-package" --bin "$bin" "$@"; }
+out=$(make_package --out "$work/pkg" --size 3 --files 120) || { echo "FAILED: make-package ran"; exit 1; }
+zip=$work/pkg/TavoPhoneAx.zip
+md5=$(tail -n 1 <<<"$out" | sed -n 's/^md5: \([0-9a-f]\{32\}\)$/\1/p')
+check "make-package prints the archive's MD5" test "$md5" = "$(md5sum "$zip" | cut -d' ' -f1)"
+check "the archive tests clean with unzip" unzip -tqq "$zip"
+
+listing=$(unzip -Z1 "$zip")
+check "every entry lies in the folder TavoPhoneAx" bash -c '! grep -qv "^TavoPhoneAx/" <<<"$1"' _ "$listing"
+for program in Tavo.exe TavoUnInstall.exe QXLD_Helper.exe; do
+  check "$program is packed" grep -qx "TavoPhoneAx/$program" <<<"$listing"
+done
+check "programs other than the suite's stay out" bash -c '! grep -q winlaunch <<<"$1"' _ "$listing"
+files=$(grep -vc '/$' <<<"$listing")
+check "120 filler files beside the 3 programs (got $files)" test "$files" -eq 123
+total=$(unzip -Zt "$zip" | sed -n 's/.* \([0-9]*\) bytes uncompressed, \([0-9]*\) bytes compressed.*/\1 \2/p')
+read -r plain packed <<<"$total"
+check "the filler adds up to the requested size ($plain bytes)" test "$plain" -eq $((3 * 1048576 + 120000))
+check "the filler is partly compressible ($packed of $plain bytes)" \
+  test $((packed * 100 / plain)) -ge 30 -a $((packed * 100 / plain)) -le 95
+
+again=$(make_package --out "$work/pkg2" --size 3 --files 120 | tail -n 1)
+check "equal inputs give a byte-identical archive" test "$again" = "md5: $md5"
+other=$(make_package --out "$work/pkg3" --size 3 --files 120 --seed 2 | tail -n 1)
+check "another seed gives other filler" test "$other" != "md5: $md5"
+rm "$bin/Tavo.exe"
+check "a missing Tavo.exe is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
+  "$ROOT/tools/package/make-package" --bin "$bin" --out "$work/pkg4" --size 1 --files 10
+
+# --- the server ------------------------------------------------------------------------------
+port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+offline=$work/offline.exe
+head -c 70000 /dev/urandom >"$offline"
+server() { "$ROOT/tools/server/vendor-server" "$@"; }
+if ! server start --port "$port" --root "$work/www" --state "$state" --package "$zip" --offline "$offline"; then
+  echo "FAILED: the server started"
+  exit 1
+fi
+base=http://127.0.0.1:$port
+size=$(stat -c %s "$zip")
+
+read -r status location < <(curl -s -o /dev/null -w '%{http_code} %{redirect_url}\n' "$base/consezip/TavoPhoneAx.zip")
+check "the package address answers 302 (got $status)" test "$status" = 302
+check "the redirect carries the package's MD5 and keeps its file name ($location)" \
+  test "$location" = "$base/download/TavoPhoneAx.zip?md5=$md5"
+
+headers=$(curl -s -D - -o "$work/range" -r 1000-1999 "$location")
+check "a range request answers 206" grep -q '^HTTP/1.1 206' <<<"$headers"
+check "with Content-Range of the whole size" grep -qi "^Content-Range: bytes 1000-1999/$size" <<<"$headers"
+check "and exactly those bytes" cmp -s "$work/range" <(tail -c +1001 "$zip" | head -c 1000)
+probe=$(curl -s -D - -o /dev/null -r 0-1 "$location")
+check "a two-byte probe reveals the size" grep -qi "^Content-Range: bytes 0-1/$size" <<<"$probe"
+curl -s -L -o "$work/whole" "$base/consezip/TavoPhoneAx.zip"
+check "following the redirect downloads the package intact" cmp -s "$work/whole" "$zip"
+
+headers=$(curl -s -D - -o "$work/terms" "$base/terms.html")
+check "/terms.html is served as UTF-8 HTML" grep -qi '^Content-Type: text/html; charset=utf-8' <<<"$headers"
+check "and is the agreement" grep -q 'Tavo手机助手用户许可协议' "$work/terms"
+curl -s -o "$work/offline" -w '%{http_code}' "$base/consezip/InStallComplete.exe" >"$work/offline.status"
+check "the offline installer is served" cmp -s "$work/offline" "$offline"
+check "the access log records the body bytes of each answer" grep -q '" 206 2 "bytes=0-1"' "$state/access.log"
+
+check "a second server on the same port is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
+  "$ROOT/tools/server/vendor-server" start --port "$port" --root "$work/www" --state "$work/state2"
+check "while the first keeps serving" curl -sf -o /dev/null "$base/terms.html"
+check "starting twice from one state directory is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
+  "$ROOT/tools/server/vendor-server" start --port "$port" --root "$work/www" --state "$state"
+
+pid=$(cat "$state/nginx.pid")
+server stop --state "$state"
+check "stop ends nginx" bash -c '! kill -0 "$1" 2>/dev/null' _ "$pid"
+check "and the port is closed" bash -c '! curl -s -o /dev/null "$1"' _ "$base/terms.html"
+
+exit $failed
