@@ -52,14 +52,19 @@ check "a missing Tavo.exe is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
   "$ROOT/tools/package/make-package" --bin "$bin" --out "$work/pkg4" --size 1 --files 10
 
 # --- the server ------------------------------------------------------------------------------
-port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
 offline=$work/offline.exe
 head -c 70000 /dev/urandom >"$offline"
 server() { "$ROOT/tools/server/vendor-server" "$@"; }
-if ! server start --port "$port" --root "$work/www" --state "$state" --package "$zip" --offline "$offline"; then
-  echo "FAILED: the server started"
-  exit 1
-fi
+# A port the system just called free may be taken before nginx binds it: try a few.
+started=0
+for _ in 1 2 3; do
+  port=$(python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1])')
+  if server start --port "$port" --root "$work/www" --state "$state" --package "$zip" --offline "$offline"; then
+    started=1
+    break
+  fi
+done
+[[ $started == 1 ]] || { echo "FAILED: the server started"; exit 1; }
 base=http://127.0.0.1:$port
 size=$(stat -c %s "$zip")
 
