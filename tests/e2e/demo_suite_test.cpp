@@ -83,6 +83,24 @@ bool Eventually(Condition condition, DWORD timeoutMs = 15000) {
   return true;
 }
 
+// The uninstaller's second stage runs from a copy in the temporary directory, which stays there
+// until a restart: delete the copies once they have ended.
+void RemoveUninstallerCopies(const std::wstring& temp) {
+  Eventually(
+      [&] {
+        bool left = false;
+        WIN32_FIND_DATAW found;
+        HANDLE search = FindFirstFileW((temp + L"TavoUnInstall-*.exe").c_str(), &found);
+        if (search == INVALID_HANDLE_VALUE) return true;
+        do {
+          if (!DeleteFileW((temp + found.cFileName).c_str())) left = true;
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+        return !left;
+      },
+      5000);
+}
+
 struct BoxSearch {
   DWORD processId;
   HWND found;
@@ -124,7 +142,8 @@ class DemoSuite : public ::testing::Test {
   void SetUp() override {
     wchar_t temp[MAX_PATH] = {};
     GetTempPathW(MAX_PATH, temp);
-    base_ = std::wstring(temp) + L"demo-suite-test";
+    temp_ = temp;
+    base_ = temp_ + L"demo-suite-test";
     RemoveTree(base_);
     CreateDirectoryW(base_.c_str(), nullptr);
     desktop_ = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY);
@@ -133,6 +152,7 @@ class DemoSuite : public ::testing::Test {
   }
 
   void TearDown() override {
+    RemoveUninstallerCopies(temp_);
     RemoveTree(base_);
     DeleteFileW((desktop_ + L"\\" + kNeighbour + L".lnk").c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), kNeighbour.c_str());
@@ -186,6 +206,7 @@ class DemoSuite : public ::testing::Test {
     EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kRunKey, kNeighbour)) << "another program's logon entry was removed";
   }
 
+  std::wstring temp_;
   std::wstring base_;
   std::wstring desktop_;
   std::wstring startMenu_;
