@@ -1,0 +1,99 @@
+// Reading an archive and writing the files extracted from it, with Windows file attributes and
+// file times.
+//
+// Paths are Windows-shaped wide strings as in fs.h ("\\" and "/" both separate directory levels
+// natively, where each "\\" becomes "/").
+//
+// Windows: the archive is opened with CreateFileW for reading, shared for reading only; output
+// files are created with CREATE_ALWAYS and the item's attributes; times go through SetFileTime.
+// POSIX has no hidden, system or archive bit and no settable creation time, so natively:
+//   - read-only is the absence of every write bit (files 0444, else 0666; the umask applies),
+//     hidden, system and archive are dropped;
+//   - the access and write times are set with futimens (utimensat on the open descriptor), the
+//     creation time is dropped;
+//   - a directory is never given attributes.
+// Nothing here throws or prints; failures are the documented result values.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace platform {
+
+// Windows file attributes, with their Win32 values.
+enum FileAttribute : std::uint32_t {
+  kFileReadOnly = 0x1,
+  kFileHidden = 0x2,
+  kFileSystem = 0x4,
+  kFileDirectory = 0x10,
+  kFileArchive = 0x20,
+};
+
+// 100-nanosecond intervals since 1601-01-01 UTC, as a Windows FILETIME. 0 stands for "no time".
+using FileTime = std::uint64_t;
+
+// The seconds between 1601-01-01 and 1970-01-01, both UTC.
+constexpr std::int64_t kFileTimeUnixEpochSeconds = 11644473600;
+
+// The process's current directory, without a trailing separator (except for a root).
+std::wstring CurrentDirectory();
+
+// A calendar time on the local clock (month 1..12, day 1..31, second 0..59) as a UTC file time;
+// 0 when the fields do not name a valid time.
+FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second);
+
+enum class SeekOrigin { kBegin, kCurrent, kEnd };
+
+// A file opened for reading that others may read but not write while it is open (natively there
+// is no such lock; the file is merely opened for reading). Closed by Close or the destructor.
+class SharedReadFile {
+ public:
+  SharedReadFile() = default;
+  SharedReadFile(const SharedReadFile&) = delete;
+  SharedReadFile& operator=(const SharedReadFile&) = delete;
+  ~SharedReadFile() { Close(); }
+
+  // Opens an existing file; false when it does not exist or cannot be opened.
+  [[nodiscard]] bool Open(const std::wstring& path) noexcept;
+  [[nodiscard]] bool IsOpen() const noexcept { return handle_ != kInvalid; }
+  // Reads up to size bytes at the current position: the count read (0 at the end), -1 on error.
+  [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
+  // Moves the position: the new position from the start, or -1 when the system refuses (a
+  // negative position, for instance).
+  [[nodiscard]] std::int64_t Seek(std::int64_t offset, SeekOrigin origin) noexcept;
+  void Close() noexcept;
+
+ private:
+  static constexpr std::intptr_t kInvalid = -1;  // INVALID_HANDLE_VALUE, or no descriptor
+  std::intptr_t handle_ = kInvalid;
+};
+
+// A file written from scratch. Closed by Close or the destructor.
+class OutputFile {
+ public:
+  OutputFile() = default;
+  OutputFile(const OutputFile&) = delete;
+  OutputFile& operator=(const OutputFile&) = delete;
+  ~OutputFile() { Close(); }
+
+  // Creates the file anew for writing, not shared, replacing an existing file, with the given
+  // attributes (kFileDirectory is ignored). False when it cannot be created; an existing
+  // read-only file is not replaced (see PrepareToReplace).
+  [[nodiscard]] bool Create(const std::wstring& path, std::uint32_t attributes) noexcept;
+  // Writes all bytes; false when not all of them were written.
+  [[nodiscard]] bool Write(const void* data, std::size_t size) noexcept;
+  // Sets the three times; a time of 0 leaves that time as it is. False when the system refuses.
+  bool SetTimes(FileTime creation, FileTime access, FileTime write) noexcept;
+  void Close() noexcept;
+
+ private:
+  static constexpr std::intptr_t kInvalid = -1;
+  std::intptr_t handle_ = kInvalid;
+};
+
+// Lets an existing file at path be replaced: clears its read-only, hidden and system attributes
+// (natively: adds the owner's write bit). False when there is no such file or it stays unchanged.
+bool PrepareToReplace(const std::wstring& path) noexcept;
+
+}  // namespace platform

@@ -1,0 +1,156 @@
+#include "platform/file_io.h"
+
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <time.h>
+#include <unistd.h>
+
+#include <climits>
+#include <vector>
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+namespace platform {
+namespace {
+
+constexpr std::int64_t kTicksPerSecond = 10000000;
+
+timespec ToTimespec(FileTime time) {
+  if (time == 0) return timespec{0, UTIME_OMIT};
+  timespec out{};
+  out.tv_sec = static_cast<time_t>(static_cast<std::int64_t>(time / kTicksPerSecond) - kFileTimeUnixEpochSeconds);
+  out.tv_nsec = static_cast<long>(time % kTicksPerSecond) * 100;
+  return out;
+}
+
+bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
+
+}  // namespace
+
+std::wstring CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX);
+  while (getcwd(buffer.data(), buffer.size()) == nullptr) {
+    if (errno != ERANGE) return {};
+    buffer.resize(buffer.size() * 2);
+  }
+  return FromUtf8(buffer.data());
+}
+
+FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second) {
+  static constexpr int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
+  if (year < 1601 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 || minute < 0 || minute > 59 ||
+      second < 0 || second > 59)
+    return 0;
+  if (day > kDays[month - 1] + (month == 2 && IsLeapYear(year) ? 1 : 0)) return 0;
+  tm calendar{};
+  calendar.tm_year = year - 1900;
+  calendar.tm_mon = month - 1;
+  calendar.tm_mday = day;
+  calendar.tm_hour = hour;
+  calendar.tm_min = minute;
+  calendar.tm_sec = second;
+  calendar.tm_isdst = -1;
+  errno = 0;
+  time_t seconds = mktime(&calendar);
+  if (seconds == static_cast<time_t>(-1) && errno != 0) return 0;
+  std::int64_t since1601 = static_cast<std::int64_t>(seconds) + kFileTimeUnixEpochSeconds;
+  if (since1601 <= 0) return 0;
+  return static_cast<FileTime>(since1601) * kTicksPerSecond;
+}
+
+bool SharedReadFile::Open(const std::wstring& path) noexcept {
+  Close();
+  int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  struct stat info {};
+  if (fstat(fd, &info) != 0 || S_ISDIR(info.st_mode)) {
+    close(fd);
+    return false;
+  }
+  handle_ = fd;
+  return true;
+}
+
+std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
+  if (!IsOpen()) return -1;
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    ssize_t got = read(static_cast<int>(handle_), out, size);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return total;
+}
+
+std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
+  if (!IsOpen()) return -1;
+  int whence = origin == SeekOrigin::kBegin ? SEEK_SET : origin == SeekOrigin::kCurrent ? SEEK_CUR : SEEK_END;
+  const off_t position = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), whence);
+  return position < 0 ? -1 : static_cast<std::int64_t>(position);
+}
+
+void SharedReadFile::Close() noexcept {
+  if (!IsOpen()) return;
+  close(static_cast<int>(handle_));
+  handle_ = kInvalid;
+}
+
+bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
+  Close();
+  const mode_t mode = (attributes & kFileReadOnly) ? 0444 : 0666;
+  int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  if (fd < 0) return false;
+  // An existing file keeps its old mode through O_TRUNC: bring its write bits in line with the item.
+  struct stat info {};
+  if (fstat(fd, &info) == 0) {
+    const mode_t current = info.st_mode & 07777;
+    const mode_t wanted = (attributes & kFileReadOnly) ? (current & ~mode_t{0222}) : (current | S_IWUSR);
+    // Ignored on failure: a file of another owner keeps its mode, and writing still works.
+    if (wanted != current) (void)!fchmod(fd, wanted);
+  }
+  handle_ = fd;
+  return true;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) noexcept {
+  if (handle_ == kInvalid) return false;
+  auto* in = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    ssize_t written = write(static_cast<int>(handle_), in, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    in += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool OutputFile::SetTimes(FileTime /*creation: no settable counterpart*/, FileTime access, FileTime write) noexcept {
+  if (handle_ == kInvalid) return false;
+  const timespec times[2] = {ToTimespec(access), ToTimespec(write)};
+  return futimens(static_cast<int>(handle_), times) == 0;
+}
+
+void OutputFile::Close() noexcept {
+  if (handle_ == kInvalid) return;
+  close(static_cast<int>(handle_));
+  handle_ = kInvalid;
+}
+
+bool PrepareToReplace(const std::wstring& path) noexcept {
+  const std::string native = NativePath(path);
+  struct stat info {};
+  if (lstat(native.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || (info.st_mode & S_IWUSR)) return false;
+  return chmod(native.c_str(), info.st_mode | S_IWUSR) == 0;
+}
+
+}  // namespace platform

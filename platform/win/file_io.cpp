@@ -1,0 +1,126 @@
+#include "platform/file_io.h"
+
+#include <windows.h>
+
+namespace platform {
+namespace {
+
+HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+
+FILETIME ToFiletime(FileTime time) {
+  FILETIME out;
+  out.dwLowDateTime = static_cast<DWORD>(time & 0xFFFFFFFFu);
+  out.dwHighDateTime = static_cast<DWORD>(time >> 32);
+  return out;
+}
+
+}  // namespace
+
+std::wstring CurrentDirectory() {
+  DWORD size = GetCurrentDirectoryW(0, nullptr);
+  if (size == 0) return {};
+  std::wstring directory(size, L'\0');
+  DWORD length = GetCurrentDirectoryW(size, directory.data());
+  directory.resize(length < size ? length : 0);
+  return directory;
+}
+
+FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute, int second) {
+  SYSTEMTIME calendar{};
+  calendar.wYear = static_cast<WORD>(year);
+  calendar.wMonth = static_cast<WORD>(month);
+  calendar.wDay = static_cast<WORD>(day);
+  calendar.wHour = static_cast<WORD>(hour);
+  calendar.wMinute = static_cast<WORD>(minute);
+  calendar.wSecond = static_cast<WORD>(second);
+  FILETIME local, utc;
+  if (!SystemTimeToFileTime(&calendar, &local) || !LocalFileTimeToFileTime(&local, &utc)) return 0;
+  return (static_cast<FileTime>(utc.dwHighDateTime) << 32) | utc.dwLowDateTime;
+}
+
+bool SharedReadFile::Open(const std::wstring& path) noexcept {
+  Close();
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                            FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
+  if (!IsOpen()) return -1;
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), out, chunk, &got, nullptr)) return -1;
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= got;
+  }
+  return total;
+}
+
+std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
+  if (!IsOpen()) return -1;
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  DWORD method = origin == SeekOrigin::kBegin ? FILE_BEGIN : origin == SeekOrigin::kCurrent ? FILE_CURRENT : FILE_END;
+  LARGE_INTEGER position;
+  if (!SetFilePointerEx(AsHandle(handle_), distance, &position, method)) return -1;
+  return position.QuadPart;
+}
+
+void SharedReadFile::Close() noexcept {
+  if (!IsOpen()) return;
+  CloseHandle(AsHandle(handle_));
+  handle_ = kInvalid;
+}
+
+bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
+  Close();
+  DWORD flags = attributes & (kFileReadOnly | kFileHidden | kFileSystem | kFileArchive);
+  if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  return true;
+}
+
+bool OutputFile::Write(const void* data, std::size_t size) noexcept {
+  if (handle_ == kInvalid) return false;
+  auto* in = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(handle_), in, chunk, &written, nullptr) || written == 0) return false;
+    in += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool OutputFile::SetTimes(FileTime creation, FileTime access, FileTime write) noexcept {
+  if (handle_ == kInvalid) return false;
+  FILETIME c = ToFiletime(creation), a = ToFiletime(access), w = ToFiletime(write);
+  return SetFileTime(AsHandle(handle_), creation ? &c : nullptr, access ? &a : nullptr, write ? &w : nullptr) != FALSE;
+}
+
+void OutputFile::Close() noexcept {
+  if (handle_ == kInvalid) return;
+  CloseHandle(AsHandle(handle_));
+  handle_ = kInvalid;
+}
+
+bool PrepareToReplace(const std::wstring& path) noexcept {
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES || (attributes & FILE_ATTRIBUTE_DIRECTORY)) return false;
+  constexpr DWORD kBlocking = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN | FILE_ATTRIBUTE_SYSTEM;
+  if (!(attributes & kBlocking)) return false;
+  DWORD cleared = attributes & ~kBlocking;
+  return SetFileAttributesW(path.c_str(), cleared ? cleared : FILE_ATTRIBUTE_NORMAL) != FALSE;
+}
+
+}  // namespace platform

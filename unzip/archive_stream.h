@@ -1,0 +1,46 @@
+// The archive file as minizip sees it: a SharedReadFile behind minizip's I/O callbacks, with a
+// small read-ahead buffer, because minizip reads headers a few bytes at a time.
+//
+// minizip opens the stream through the callbacks (the "file name" it is given is this object) and
+// closes it again when the archive is closed or fails to open; the object itself outlives both.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include <ioapi.h>
+
+#include "platform/file_io.h"
+
+class CArchiveStream {
+ public:
+  CArchiveStream();
+
+  [[nodiscard]] bool Open(const std::wstring& path) noexcept;
+  void Close() noexcept;
+
+  // Reads up to size bytes at the current position; the count read, -1 on error.
+  std::int64_t Read(void* buffer, std::size_t size) noexcept;
+  // The new position, or -1 when it would be negative or the file cannot be sized.
+  std::int64_t Seek(std::int64_t offset, platform::SeekOrigin origin) noexcept;
+  std::int64_t Tell() const noexcept { return position_; }
+  bool Failed() const noexcept { return failed_; }
+
+  // The callbacks for unzOpen2_64, to be called with this object as the path.
+  static zlib_filefunc64_def Functions();
+
+ private:
+  static constexpr std::size_t kBufferSize = 16384;
+
+  platform::SharedReadFile file_;
+  std::unique_ptr<unsigned char[]> buffer_;
+  std::int64_t bufferStart_ = 0;   // file offset of buffer_[0]
+  std::size_t bufferLength_ = 0;   // valid bytes in buffer_
+  std::int64_t position_ = 0;      // where the next read starts
+  std::int64_t filePosition_ = 0;  // where the system's file pointer is
+  bool failed_ = false;
+
+  std::int64_t ReadFromFile(void* buffer, std::size_t size) noexcept;
+};
