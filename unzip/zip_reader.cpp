@@ -2,6 +2,7 @@
 
 #include <unzip.h>
 
+#include <algorithm>
 #include <climits>
 #include <memory>
 #include <vector>
@@ -76,6 +77,20 @@ void ApplyExtendedTimestamp(const std::vector<unsigned char>& extra, ZipItemInfo
     }
     return;
   }
+}
+
+// minizip takes an end-of-central-directory record at offset 0 for "not found", so it cannot open
+// an archive without items. Recognises exactly that: one record for zero items, then its comment.
+bool IsEmptyArchive(const std::wstring& path) {
+  constexpr std::size_t kRecordSize = 22;
+  platform::SharedReadFile file;
+  if (!file.Open(path)) return false;
+  std::vector<unsigned char> record(kRecordSize + 65535 + 1);
+  const std::int64_t size = file.Read(record.data(), record.size());
+  if (size < static_cast<std::int64_t>(kRecordSize) || size > static_cast<std::int64_t>(kRecordSize + 65535)) return false;
+  static constexpr unsigned char kEmpty[20] = {'P', 'K', 5, 6};  // zero disks, items, size and offset
+  const std::size_t commentLength = record[20] | (record[21] << 8);
+  return std::equal(kEmpty, kEmpty + 20, record.begin()) && kRecordSize + commentLength == static_cast<std::size_t>(size);
 }
 
 }  // namespace
@@ -187,7 +202,11 @@ ZipReaderHandle* ZipOpenFile(const std::wstring& path, const char* password) {
   if (!reader->stream.Open(path)) return nullptr;
   zlib_filefunc64_def functions = CArchiveStream::Functions();
   reader->archive = unzOpen2_64(&reader->stream, &functions);
-  if (reader->archive == nullptr) return nullptr;  // minizip has closed the stream
+  if (reader->archive == nullptr) {
+    // minizip has closed the stream. An archive without items needs none: its reader has no items.
+    if (!IsEmptyArchive(path)) return nullptr;
+    return new ZipReaderHandle{kZipReaderKind, reader.release()};
+  }
   unz_global_info64 global{};
   if (unzGetGlobalInfo64(reader->archive, &global) != UNZ_OK) return nullptr;
   reader->count = global.number_entry > static_cast<ZPOS64_T>(INT_MAX) ? INT_MAX : static_cast<int>(global.number_entry);

@@ -1,0 +1,180 @@
+#include "tests/core/support/zip_support.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "platform/fs.h"
+#include "platform/text.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#else
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace fs = std::filesystem;
+
+namespace ziptest {
+namespace {
+
+fs::path ToFs(const std::wstring& path) {
+#ifdef _WIN32
+  return fs::path(path);
+#else
+  return fs::u8path(platform::NativePath(path));
+#endif
+}
+
+std::wstring FromFs(const fs::path& path) {
+#ifdef _WIN32
+  return path.wstring();
+#else
+  return platform::FromUtf8(path.u8string());
+#endif
+}
+
+std::wstring Widen(const char* text) { return platform::FromUtf8(text); }
+
+}  // namespace
+
+std::wstring Fixture(const std::wstring& name) {
+#ifdef _WIN32
+  return std::wstring(ZIP_FIXTURE_DIR) + L"\\" + name;
+#else
+  return Widen(ZIP_FIXTURE_DIR) + L"\\" + name;
+#endif
+}
+
+platform::FileTime UnixToFileTime(std::int64_t seconds) {
+  return static_cast<platform::FileTime>(seconds + platform::kFileTimeUnixEpochSeconds) * 10000000u;
+}
+
+const std::vector<TreeFile>& Tree() {
+  static const std::vector<TreeFile> tree = [] {
+    std::string tavo, data, readme;
+    for (int i = 0; i < 10; ++i) tavo += "MZ tavo main program\n";
+    for (int i = 0; i < 200000; ++i) data += static_cast<char>((i * 7 + (i >> 9)) % 251);
+    for (int i = 0; i < 50; ++i) readme += "\xE6\x89\x8B\xE6\x9C\xBA\xE5\x8A\xA9\xE6\x89\x8B\n";  // 手机助手
+    return std::vector<TreeFile>{
+        {L"TavoPhoneAx/Tavo.exe", tavo},
+        {L"TavoPhoneAx/empty.txt", ""},
+        {L"TavoPhoneAx/lib/data.bin", data},
+        {L"TavoPhoneAx/\x4E2D\x6587\x76EE\x5F55/\x8BF4\x660E.txt", readme},  // 中文目录/说明.txt
+        {L"TavoPhoneAx/readonly.txt", "do not touch\n"},
+    };
+  }();
+  return tree;
+}
+
+ScratchDir::ScratchDir() {
+  static std::atomic<unsigned> counter{0};
+  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
+#ifdef _WIN32
+  const unsigned long pid = GetCurrentProcessId();
+#else
+  const unsigned long pid = static_cast<unsigned long>(getpid());
+#endif
+  const std::wstring root = Fixture(L"") + L"..\\scratch";
+  (void)platform::CreateDirectoryLevel(root);
+  path_ = root + L"\\" + std::to_wstring(pid) + L"-" + std::to_wstring(counter++) + L"-" +
+          std::to_wstring(static_cast<unsigned long long>(stamp) % 1000000u);
+  (void)platform::CreateDirectoryLevel(path_);
+  path_ += L"\\";
+}
+
+ScratchDir::~ScratchDir() {
+  std::error_code error;
+  const fs::path root = ToFs(path_);
+  for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+#ifdef _WIN32
+    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
+#else
+    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
+#endif
+  }
+  fs::remove_all(root, error);
+}
+
+OnDisk Inspect(const std::wstring& path) {
+  OnDisk facts;
+#ifdef _WIN32
+  WIN32_FILE_ATTRIBUTE_DATA data;
+  if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data)) return facts;
+  auto time = [](const FILETIME& t) { return (static_cast<platform::FileTime>(t.dwHighDateTime) << 32) | t.dwLowDateTime; };
+  facts.exists = true;
+  facts.attributes = data.dwFileAttributes;
+  facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+  facts.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
+  facts.size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+  // GetFileTime on an open handle, as the times were set.
+  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (file != INVALID_HANDLE_VALUE) {
+    FILETIME created, accessed, written;
+    if (GetFileTime(file, &created, &accessed, &written)) {
+      facts.creationTime = time(created);
+      facts.accessTime = time(accessed);
+      facts.writeTime = time(written);
+    }
+    CloseHandle(file);
+  }
+#else
+  struct stat info {};
+  if (stat(platform::NativePath(path).c_str(), &info) != 0) return facts;
+  auto time = [](const timespec& t) {
+    return UnixToFileTime(t.tv_sec) + static_cast<platform::FileTime>(t.tv_nsec / 100);
+  };
+  facts.exists = true;
+  facts.directory = S_ISDIR(info.st_mode);
+  facts.readOnly = (info.st_mode & 0222) == 0;
+  facts.size = info.st_size;
+  facts.accessTime = time(info.st_atim);
+  facts.writeTime = time(info.st_mtim);
+#endif
+  return facts;
+}
+
+std::string ReadAll(const std::wstring& path) {
+  std::string data;
+  std::FILE* file = platform::OpenFile(path, "rb");
+  if (!file) return "<missing>";
+  char buffer[65536];
+  std::size_t got;
+  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) data.append(buffer, got);
+  std::fclose(file);
+  return data;
+}
+
+bool WriteAll(const std::wstring& path, const std::string& data) {
+  std::FILE* file = platform::OpenFile(path, "wb");
+  if (!file) return false;
+  const bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
+  return std::fclose(file) == 0 && ok;
+}
+
+bool CopyFixture(const std::wstring& name, const std::wstring& to) {
+  const std::string data = ReadAll(Fixture(name));
+  return data != "<missing>" && WriteAll(to, data);
+}
+
+std::vector<std::wstring> ListTree(const std::wstring& root) {
+  std::vector<std::wstring> names;
+  std::error_code error;
+  const fs::path base = ToFs(root);
+  for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+    std::wstring name = FromFs(it->path().lexically_relative(base));
+    std::replace(name.begin(), name.end(), L'\\', L'/');
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+}  // namespace ziptest

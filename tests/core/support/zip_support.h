@@ -1,0 +1,63 @@
+// Helpers for the zip reader and extraction tests: the archives made by
+// fixtures/make_zip_fixtures.py, scratch directories, and what a file looks like on disk.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/file_io.h"
+
+namespace ziptest {
+
+// Path of an archive made by the fixture script (ctest runs it before the tests).
+std::wstring Fixture(const std::wstring& name);
+
+// Times the fixture script gives its source tree, as file times.
+platform::FileTime UnixToFileTime(std::int64_t seconds);
+constexpr std::int64_t kTreeMtime = 1620284890;
+constexpr std::int64_t kTreeAtime = 1641092646;
+constexpr std::int64_t kOnlyMtime = 1500000000;
+
+// Contents of the fixture script's source tree, by relative name with "/".
+struct TreeFile {
+  std::wstring name;
+  std::string data;
+};
+const std::vector<TreeFile>& Tree();
+
+// A fresh directory, removed with everything below it (read-only files too) when destroyed.
+class ScratchDir {
+ public:
+  ScratchDir();
+  ~ScratchDir();
+  ScratchDir(const ScratchDir&) = delete;
+  ScratchDir& operator=(const ScratchDir&) = delete;
+  // Ends with "\\".
+  const std::wstring& path() const { return path_; }
+
+ private:
+  std::wstring path_;
+};
+
+// What a file or directory looks like on disk.
+struct OnDisk {
+  bool exists = false;
+  bool directory = false;
+  bool readOnly = false;
+  std::uint32_t attributes = 0;  // Windows only; natively 0
+  platform::FileTime accessTime = 0;
+  platform::FileTime creationTime = 0;  // Windows only
+  platform::FileTime writeTime = 0;
+  std::int64_t size = -1;
+};
+OnDisk Inspect(const std::wstring& path);
+
+std::string ReadAll(const std::wstring& path);
+bool WriteAll(const std::wstring& path, const std::string& data);
+bool CopyFixture(const std::wstring& name, const std::wstring& to);
+
+// Every file and directory below root, relative, with "/" separators, sorted.
+std::vector<std::wstring> ListTree(const std::wstring& root);
+
+}  // namespace ziptest
