@@ -3,10 +3,11 @@
 # Native: Debian's zlib1g-dev and libminizip-dev.
 # Windows: zlib from libz-mingw-w64-dev; minizip compiled from the same Debian source package
 # that libminizip-dev is built from (scripts/fetch-minizip unpacks it under build/third_party).
+# Fuzz builds compile minizip from those sources too, so that it is instrumented with our code.
 
 find_package(ZLIB REQUIRED)
 
-if(WIN32)
+if(WIN32 OR INSTALLER_FUZZ)
   set(MINIZIP_SOURCE_DIR "${PROJECT_SOURCE_DIR}/build/third_party/minizip" CACHE PATH
       "unpacked Debian minizip source package")
   if(NOT EXISTS "${MINIZIP_SOURCE_DIR}/unzip.c")

@@ -85,6 +85,10 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
   if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
+  // An existing file that was overwritten is meant to take the new attributes, but not every
+  // implementation of CreateFileW gives them (Wine keeps the old ones): set them again. Ignored
+  // on failure: the contents are what matters.
+  if (GetLastError() == ERROR_ALREADY_EXISTS) (void)SetFileAttributesW(path.c_str(), flags);
   handle_ = reinterpret_cast<std::intptr_t>(file);
   return true;
 }

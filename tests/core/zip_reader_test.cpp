@@ -162,6 +162,9 @@ TEST(ZipReader, TimesComeFromTheUtBlockOrTheLocalDosTime) {
     const ziptest::OnDisk disk = Inspect(scratch.path() + L"TavoPhoneAx\\Tavo.exe");
     EXPECT_EQ(disk.writeTime, mtime);
     EXPECT_EQ(disk.accessTime, c.access);
+#ifdef _WIN32
+    EXPECT_EQ(disk.creationTime, mtime);
+#endif
   }
 }
 

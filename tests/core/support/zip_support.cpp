@@ -38,15 +38,13 @@ std::wstring FromFs(const fs::path& path) {
 #endif
 }
 
-std::wstring Widen(const char* text) { return platform::FromUtf8(text); }
-
 }  // namespace
 
 std::wstring Fixture(const std::wstring& name) {
 #ifdef _WIN32
   return std::wstring(ZIP_FIXTURE_DIR) + L"\\" + name;
 #else
-  return Widen(ZIP_FIXTURE_DIR) + L"\\" + name;
+  return platform::FromUtf8(ZIP_FIXTURE_DIR) + L"\\" + name;
 #endif
 }
 

@@ -1,0 +1,93 @@
+// Opens a fuzzed archive, lists it and extracts every item into a scratch directory; aborts when
+// a cleaned name could leave the base directory or anything appears outside it.
+#include <unistd.h>
+
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+
+#include "platform/text.h"
+#include "unzip/zip_names.h"
+#include "unzip/zip_reader.h"
+
+namespace fs = std::filesystem;
+
+namespace {
+
+// Items declared larger than this are described but not written, to keep runs fast.
+constexpr std::int32_t kLargestExtracted = 1 << 20;
+
+struct Scratch {
+  Scratch() {
+    char pattern[] = "/tmp/zip_fuzz.XXXXXX";
+    if (!mkdtemp(pattern)) std::abort();
+    root = pattern;
+    base = root / "outer" / "inner" / "base";
+    archive = root / "archive.zip";
+  }
+  ~Scratch() {
+    std::error_code ignored;
+    fs::remove_all(root, ignored);
+  }
+  fs::path root, base, archive;
+};
+
+Scratch& TheScratch() {
+  static Scratch scratch;
+  return scratch;
+}
+
+void Check(bool condition, const char* what, const std::wstring& detail = {}) {
+  if (condition) return;
+  std::fprintf(stderr, "zip_fuzz: %s %s\n", what, platform::ToUtf8(detail).c_str());
+  std::abort();
+}
+
+// Only the archive and the directories down to base may exist outside base.
+void CheckNothingOutsideBase(const Scratch& scratch) {
+  for (auto it = fs::recursive_directory_iterator(scratch.root); it != fs::recursive_directory_iterator(); ++it) {
+    const fs::path& path = it->path();
+    if (path == scratch.archive || path == scratch.root / "outer" || path == scratch.root / "outer" / "inner" ||
+        path == scratch.base) {
+      continue;
+    }
+    const fs::path relative = path.lexically_relative(scratch.base);
+    Check(!relative.empty() && *relative.begin() != "..", "written outside the base directory:",
+          platform::FromUtf8(path.string()));
+  }
+}
+
+}  // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  Scratch& scratch = TheScratch();
+  std::error_code ignored;
+  fs::remove_all(scratch.base, ignored);
+  fs::create_directories(scratch.base);
+  {
+    std::FILE* file = std::fopen(scratch.archive.c_str(), "wb");
+    if (!file) std::abort();
+    if (size) std::fwrite(data, 1, size, file);
+    std::fclose(file);
+  }
+
+  ZipReaderHandle* zip = ZipOpenFile(platform::FromUtf8(scratch.archive.string()), nullptr);
+  if (zip == nullptr) return 0;
+  Check(ZipSetBaseDir(zip, platform::FromUtf8(scratch.base.string())) == ZIP_OK, "base directory refused");
+  ZipItemInfo info;
+  Check(ZipGetItem(zip, -1, &info) == ZIP_OK, "no item count");
+  const std::int32_t count = info.index;
+  for (std::int32_t i = 0; i < count && i < 512; ++i) {
+    if (ZipGetItem(zip, i, &info) != ZIP_OK) continue;
+    Check(IsSafeItemName(info.name), "unsafe cleaned name:", info.name);
+    if (info.uncompressedSize < 0 || info.uncompressedSize > kLargestExtracted) continue;
+    (void)ZipExtractItem(zip, i, info.name);
+  }
+  // Going back to the start must work after any walk.
+  if (count > 0) (void)ZipGetItem(zip, 0, &info);
+  Check(ZipClose(zip) == ZIP_OK, "close failed");
+  CheckNothingOutsideBase(scratch);
+  return 0;
+}
