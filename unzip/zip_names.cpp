@@ -117,8 +117,7 @@ bool IsAbsoluteItemPath(const std::wstring& path) {
 std::size_t Utf16Length(const std::wstring& text) {
   std::size_t units = text.size();
   if constexpr (sizeof(wchar_t) > 2) {
-    for (wchar_t c : text)
-      if (static_cast<std::uint32_t>(c) > 0xFFFF) ++units;
+    for (wchar_t c : text) units += (static_cast<std::uint32_t>(c) >> 16) != 0 ? 1 : 0;
   }
   return units;
 }
