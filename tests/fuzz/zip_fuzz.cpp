@@ -21,8 +21,9 @@ constexpr std::int32_t kLargestExtracted = 1 << 20;
 
 struct Scratch {
   Scratch() {
-    char pattern[] = "/tmp/zip_fuzz.XXXXXX";
-    if (!mkdtemp(pattern)) std::abort();
+    // A memory file system when there is one: every input is written and extracted.
+    std::string pattern = std::string(fs::is_directory("/dev/shm") ? "/dev/shm" : "/tmp") + "/zip_fuzz.XXXXXX";
+    if (!mkdtemp(pattern.data())) std::abort();
     root = pattern;
     base = root / "outer" / "inner" / "base";
     archive = root / "archive.zip";
