@@ -287,7 +287,9 @@ ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring&
 
   // Data minizip would hand over undecoded never reaches the disk.
   if (reader.cachedMethod != kMethodStored && reader.cachedMethod != kMethodDeflated) return ZIP_CORRUPT;
-  if (reader.cachedEncrypted && !reader.hasPassword) return ZIP_BAD_PASSWORD;
+  // minizip is built without decryption (NOUNCRYPT): no password can open an encrypted item, and
+  // handing it one makes even a plain item fail to open. The password is therefore kept, never used.
+  if (reader.cachedEncrypted) return ZIP_BAD_PASSWORD;
 
   MakeDirectoryChain(root, directory);
   // Ignored on failure: a file that stays read-only is reported as not creatable just below.
@@ -296,8 +298,7 @@ ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring&
   if (!file.Create(output, item.attributes)) return ZIP_NO_FILE;
 
   // A failed open is not examined here: the first read then fails.
-  (void)unzOpenCurrentFile3(reader.archive, nullptr, nullptr, 0,
-                            reader.hasPassword ? reader.password.c_str() : nullptr);
+  (void)unzOpenCurrentFile3(reader.archive, nullptr, nullptr, 0, nullptr);
   if (!reader.transferBuffer) reader.transferBuffer.reset(new unsigned char[kTransferBufferSize]);
   unsigned char* const buffer = reader.transferBuffer.get();
 
@@ -329,8 +330,7 @@ ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring&
   file.Close();
   // minizip compares the CRC-32 only once every declared byte was read.
   const int closed = unzCloseCurrentFile(reader.archive);
-  if (closed == UNZ_CRCERROR && (result == ZIP_OK || result == ZIP_INFLATE_ERROR))
-    result = reader.cachedEncrypted ? ZIP_BAD_PASSWORD : ZIP_CORRUPT;
+  if (closed == UNZ_CRCERROR && (result == ZIP_OK || result == ZIP_INFLATE_ERROR)) result = ZIP_CORRUPT;
   return result;
 }
 

@@ -29,7 +29,7 @@ enum ZipResult : std::int32_t {
   ZIP_CORRUPT = 0x700,          // local header disagrees with the central directory, bad CRC-32,
                                 // unsupported method, or an unsafe name
   ZIP_READ_ERROR = 0x800,       // the local extra field cannot be reached or read in full
-  ZIP_BAD_PASSWORD = 0x1000,    // an encrypted item without the right password
+  ZIP_BAD_PASSWORD = 0x1000,    // an encrypted item (minizip here cannot decrypt)
   ZIP_BAD_ARGS = 0x10000,       // no handle, an index out of range, an unusable base directory
   ZIP_WRONG_MODE = 0x80000,     // the handle is not a reader handle
   ZIP_INFLATE_ERROR = 0x5000000,  // the data cannot be read or decompressed, or ends early
@@ -60,7 +60,8 @@ constexpr std::int32_t kZipReaderKind = 1;
 
 // Opens the archive for shared reading (others may read it, not write it) and keeps the file open
 // until ZipClose. The base directory starts as the current directory. Null when the file cannot
-// be opened or is not a zip archive. password may be null (none).
+// be opened or is not a zip archive. password may be null (none); it is kept, but minizip is built
+// without decryption, so encrypted items answer ZIP_BAD_PASSWORD with or without one.
 [[nodiscard]] ZipReaderHandle* ZipOpenFile(const std::wstring& path, const char* password);
 
 // Sets the directory later extractions write below; a trailing separator is added when missing.

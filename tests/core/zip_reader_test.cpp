@@ -289,13 +289,27 @@ TEST(ZipReader, DamagedDataIsAFailedExtraction) {
   }
 }
 
-TEST(ZipReader, EncryptedItemWithoutPasswordIsNotWritten) {
+TEST(ZipReader, EncryptedItemsAreNotWrittenAndAPasswordDoesNotHurtPlainOnes) {
   ScratchDir scratch;
-  Archive zip(L"encrypted.zip");
-  ASSERT_NE(zip.get(), nullptr);
-  ASSERT_EQ(ZipSetBaseDir(zip.get(), scratch.path()), ZIP_OK);
-  EXPECT_EQ(ZipExtractItem(zip.get(), 0, zip.Item(0).name), ZIP_BAD_PASSWORD);
+  for (const char* password : {static_cast<const char*>(nullptr), "secret"}) {
+    ZipReaderHandle* zip = ZipOpenFile(Fixture(L"encrypted.zip"), password);
+    ASSERT_NE(zip, nullptr);
+    ASSERT_EQ(ZipSetBaseDir(zip, scratch.path()), ZIP_OK);
+    EXPECT_EQ(ZipExtractItem(zip, 0, L"encrypted.exe"), ZIP_BAD_PASSWORD);
+    EXPECT_EQ(ZipClose(zip), ZIP_OK);
+  }
   EXPECT_TRUE(ziptest::ListTree(scratch.path()).empty());
+
+  ZipReaderHandle* plain = ZipOpenFile(Fixture(L"infozip.zip"), "secret");
+  ASSERT_NE(plain, nullptr);
+  ASSERT_EQ(ZipSetBaseDir(plain, scratch.path()), ZIP_OK);
+  ZipItemInfo info;
+  for (int i = 0; ZipGetItem(plain, i, &info) == ZIP_OK && info.name != L"TavoPhoneAx/Tavo.exe"; ++i) {
+  }
+  ASSERT_EQ(info.name, L"TavoPhoneAx/Tavo.exe");
+  EXPECT_EQ(ZipExtractItem(plain, info.index, L"Tavo.exe"), ZIP_OK);
+  EXPECT_EQ(ReadAll(scratch.path() + L"Tavo.exe"), ziptest::Tree()[0].data);
+  EXPECT_EQ(ZipClose(plain), ZIP_OK);
 }
 
 TEST(ZipReader, DirectoryChainIsMadeLevelByLevel) {
