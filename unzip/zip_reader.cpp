@@ -154,7 +154,7 @@ ZipResult CZipReader::ReadCurrent(int index) {
   if (unzOpenCurrentFile3(archive, nullptr, nullptr, 1, nullptr) != UNZ_OK) return ZIP_CORRUPT;
   const std::int64_t dataStart = static_cast<std::int64_t>(unzGetCurrentFileZStreamPos64(archive));
   const int extraLength = unzGetLocalExtrafield(archive, nullptr, 0);
-  unzCloseCurrentFile(archive);  // raw: no CRC verdict to look at
+  (void)unzCloseCurrentFile(archive);  // opened raw: there is no CRC verdict to look at
   if (extraLength < 0 || dataStart < extraLength) return ZIP_READ_ERROR;
   std::vector<unsigned char> extra(static_cast<std::size_t>(extraLength));
   if (extraLength > 0 && (stream.Seek(dataStart - extraLength, platform::SeekOrigin::kBegin) < 0 ||

@@ -157,6 +157,7 @@ TEST(ExtractPackage, DamagedItemFailsInTheMiddleAndAtTheEnd) {
       {L"last_header.zip", Concat(Progress(3, 3), {"box:" + kIncomplete + "1792", "failed:4"})},
       {L"last_stored_short.zip", Concat(Progress(3, 3), {"box:" + kIncomplete + "83886080", "failed:5"})},
       {L"last_bzip2.zip", Concat(Progress(3, 3), {"box:" + kIncomplete + "1792", "failed:5"})},
+      {L"last_extra.zip", Concat(Progress(3, 3), {"box:" + kIncomplete + "2048", "failed:4"})},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fixture);

@@ -273,6 +273,7 @@ TEST(ZipReader, DamagedDataIsAFailedExtraction) {
       {L"middle_short.zip", ZIP_OK, ZIP_INFLATE_ERROR, true},   // deflate stream ends before the size
       {L"middle_stored_short.zip", ZIP_OK, ZIP_INFLATE_ERROR, true},
       {L"middle_bzip2.zip", ZIP_OK, ZIP_CORRUPT, false},        // a method minizip would hand over raw
+      {L"middle_extra.zip", ZIP_READ_ERROR, ZIP_READ_ERROR, false},  // local extra field beyond the end
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.fixture);
