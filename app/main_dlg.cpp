@@ -197,11 +197,13 @@ void CMainDlg::CreateButton(CCustomButton& button, int row) {
   const ButtonRow& setup = kButtonRows[row];
   button.Create(m_hWnd, setup.rect, nullptr, WS_CHILD | WS_VISIBLE, 0, static_cast<UINT>(setup.id));
   button.m_hWndParent = m_hWnd;
+  button.m_strip.Load(MAKEINTRESOURCEW(setup.strip), kSkinImageType);  // a missing strip: a standard button
   button.m_nFrameCount = setup.frameCount;
   button.m_nFrameNormal = setup.normal;
   button.m_nFramePressed = setup.pressed;
   button.m_nFrameHover = setup.hover;
   button.m_nFrameDisabled = setup.disabled;
+  button.UpdateStateImages();
 }
 
 void CMainDlg::CreateOption(HWND& box, DhStatic& caption, int boxId, const RECT& boxRect, DWORD boxStyle,
@@ -219,8 +221,10 @@ void CMainDlg::CreateControls() {
   m_fontButton.reset(CreateSkinFont(kSkinFontFace, kButtonFontSize));
   SendMessageW(m_btnInstall.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButton.get()), TRUE);
   SetWindowTextW(m_btnInstall.m_hWnd, L"立即安装");
+  m_btnInstall.UpdateStateImages();
   m_btnInstall.m_crTextNormal = m_btnInstall.m_crTextPressed = m_btnInstall.m_crTextHover =
       m_btnInstall.m_crTextDisabled = RGB(255, 255, 255);
+  m_btnInstall.UpdateStateImages();
 
   // The agreement and the three install options, each a check box with a clickable caption.
   m_fontOption.reset(CreateSkinFont(kSkinFontFace, kOptionFontSize));
@@ -302,12 +306,9 @@ void CMainDlg::CreateInstallDirField() {
   m_editInstallDir.m_hWndParent = m_hWnd;
   m_editInstallDir.m_nEditId = IDC_INSTALL_DIR;
   m_editInstallDir.Create(m_hWnd, nullptr, nullptr, WS_CHILD | WS_VISIBLE, 0, 0);
-  // The field's box is 409 x 33: make that its client area.
-  RECT frame{0, 0, 409, 33};
-  AdjustWindowRectEx(&frame, static_cast<DWORD>(GetWindowLongPtrW(m_editInstallDir.m_hWnd, GWL_STYLE)), FALSE,
-                     static_cast<DWORD>(GetWindowLongPtrW(m_editInstallDir.m_hWnd, GWL_EXSTYLE)));
-  SetWindowPos(m_editInstallDir.m_hWnd, nullptr, 0, 0, frame.right - frame.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  m_editInstallDir.m_imgNormal.Load(MAKEINTRESOURCEW(IDB_DIR_FIELD), kSkinImageType);
+  m_editInstallDir.m_imgFocus.Load(MAKEINTRESOURCEW(IDB_DIR_FIELD), kSkinImageType);
+  m_editInstallDir.ResizeToImage();
 
   // The default directory: the program-files folder and a backslash.
   wchar_t programFiles[MAX_PATH] = {};

@@ -1,15 +1,29 @@
 // CCustomButton: the skinned push button of the installer window.
 //
-// A standard push button under a class name of its own. Clicks, keyboard handling and the
-// BN_CLICKED notification are the standard button's. The owner configures it through the public
-// fields after creating it: the parent window whose painting lies behind the button, the strip
-// frame shown in each state (normal, pressed, hover, disabled) out of m_nFrameCount equal-width
-// frames, and the caption colour of each state.
+// A standard push button under a class name of its own whose face is replaced by pictures. Clicks,
+// keyboard handling and the BN_CLICKED notification are the standard button's. For each state
+// (normal, hover, pressed, disabled) UpdateStateImages pre-renders a bitmap of the client size:
+// what the parent window paints behind the button, one frame of a horizontal image strip at the
+// top left at its own size, and the caption (the window text) centred on the frame in that
+// state's colour. The button then draws itself from the custom-draw notification that its parent
+// reflects back to it (message + 0x2000), choosing pressed, then hot, then disabled, then normal.
+//
+// The owner configures it through the public fields after creating it (parent window, strip,
+// frame count, the four frames and text colours) and calls UpdateStateImages after each change;
+// only a font change (WM_SETFONT) rebuilds by itself. The parent's paint handler must paint into a
+// DC given in wParam of WM_PAINT, from which the background is captured once and kept until the
+// button's size changes. Used on the window thread only; the lock guards rebuilding and drawing.
 #pragma once
 
 #include <windows.h>
+#include <objidl.h>
+#include <gdiplus.h>
+
+#include <memory>
+#include <mutex>
 
 #include "platform/win/window_impl.h"
+#include "skin/skin_image.h"
 
 class CCustomButton : public win::CWindowImpl<CCustomButton> {
  public:
@@ -19,13 +33,22 @@ class CCustomButton : public win::CWindowImpl<CCustomButton> {
   static constexpr int kClassBackground = 0;
   static constexpr DWORD kDefaultStyle = WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | WS_CLIPCHILDREN;
 
-  CCustomButton() = default;
-  ~CCustomButton() { DestroyIfAlive(); }
+  enum State { kNormal, kHover, kPressed, kDisabled, kStateCount };
+
+  CCustomButton();
+  ~CCustomButton();
 
   HWND Create(HWND parent, const RECT& rect, const wchar_t* text = nullptr, DWORD style = 0, DWORD exStyle = 0,
               UINT id = 0) {
     return CreateImpl(parent, &rect, text, style, exStyle, id, kDefaultStyle);
   }
+
+  // Rebuilds the four state bitmaps. Does nothing while the button has no width, no strip or a
+  // frame count below 1 (the bitmaps it had are kept).
+  void UpdateStateImages();
+
+  // The pre-rendered bitmap of `state`, or null before the first rebuild.
+  [[nodiscard]] Gdiplus::Bitmap* GetStateImage(State state) const { return m_pImages[state].get(); }
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
@@ -41,4 +64,20 @@ class CCustomButton : public win::CWindowImpl<CCustomButton> {
   int m_nFrameCount = 0;
   UINT m_nLastWidth = 0;
   UINT m_nLastHeight = 0;
+  std::unique_ptr<Gdiplus::Font> m_pFont;
+  BackgroundSnapshot m_background;
+  SkinImageSlot m_strip;
+
+ private:
+  LRESULT OnSize(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnSetFont(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnCustomDraw(UINT, WPARAM, LPARAM, BOOL&);
+
+  void RenderState(Gdiplus::Bitmap& target, int frame, COLORREF textColour, const RECT& client);
+  void Draw(HDC dc, UINT itemState);
+
+  std::unique_ptr<Gdiplus::Bitmap> m_pImages[kStateCount];
+  std::recursive_mutex m_lock;
+
+  static const MessageMapEntry<CCustomButton> kMessageMap[];
 };

@@ -2,6 +2,8 @@
 // on buttons that do not drag, expanding, and screenshots of both heights.
 #include <gtest/gtest.h>
 
+#include <cstdlib>
+
 #include "tests/e2e/support/driver.h"
 #include "tests/e2e/support/screenshot.h"
 
@@ -85,6 +87,50 @@ TEST(SetupPage, CustomInstallExpandsBy200AndBothHeightsAreCaptured) {
   e2e::ClickCenter(GetDlgItem(window, kCustomCloseId));
   Sleep(500);
   EXPECT_EQ(WindowRect(window).bottom, collapsed.bottom);
+}
+
+COLORREF ScreenPixel(int x, int y) {
+  HDC screen = GetDC(nullptr);
+  COLORREF pixel = GetPixel(screen, x, y);
+  ReleaseDC(nullptr, screen);
+  return pixel;
+}
+
+bool Near(COLORREF a, COLORREF b) {
+  return abs(GetRValue(a) - GetRValue(b)) <= 6 && abs(GetGValue(a) - GetGValue(b)) <= 6 &&
+         abs(GetBValue(a) - GetBValue(b)) <= 6;
+}
+
+void MovePointerTo(int x, int y) {
+  SetCursorPos(x - 3, y - 3);
+  Sleep(50);
+  SetCursorPos(x, y);
+  INPUT move{};
+  move.type = INPUT_MOUSE;
+  move.mi.dwFlags = MOUSEEVENTF_MOVE;
+  SendInput(1, &move, sizeof(move));
+}
+
+TEST(SetupPage, InstallButtonLightensUnderThePointer) {
+  e2e::InstallerProcess installer;
+  HWND window = installer.WaitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  SetForegroundWindow(window);
+  RECT button{};
+  GetWindowRect(GetDlgItem(window, kInstallButtonId), &button);
+  const RECT frame = WindowRect(window);
+  MovePointerTo(frame.left + 100, frame.top + 250);
+  Sleep(2000);  // the first paint of the skin takes a while under Wine
+  EXPECT_TRUE(Near(ScreenPixel(button.left + 4, button.top + 4), RGB(0x32, 0x9E, 0xD9)));
+
+  MovePointerTo((button.left + button.right) / 2, (button.top + button.bottom) / 2);
+  Sleep(800);
+  EXPECT_TRUE(Near(ScreenPixel(button.left + 4, button.top + 4), RGB(0x34, 0xB7, 0xFF)));
+  EXPECT_TRUE(e2e::SaveScreenshot(window, L"setup-install-hover"));
+
+  MovePointerTo(frame.left + 100, frame.top + 250);
+  Sleep(800);
+  EXPECT_TRUE(Near(ScreenPixel(button.left + 4, button.top + 4), RGB(0x32, 0x9E, 0xD9)));
 }
 
 }  // namespace

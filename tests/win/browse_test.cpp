@@ -69,8 +69,13 @@ class PickerAnswer {
     // The picker's static text above the tree holds the title passed by the window.
     EnumChildWindows(search.found, &FindTitle, reinterpret_cast<LPARAM>(&title));
     if (accept_ && !folder_.empty()) {
-      SendMessageW(search.found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
-      Sleep(200);
+      // The picker may still be filling its tree and applying its own start selection: choose
+      // a few times, a little apart, so the last choice is ours.
+      for (int attempt = 0; attempt < 3; ++attempt) {
+        Sleep(300);
+        SendMessageW(search.found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+      }
+      Sleep(300);
     }
     SendMessageW(search.found, WM_COMMAND, MAKEWPARAM(accept_ ? IDOK : IDCANCEL, BN_CLICKED),
                  reinterpret_cast<LPARAM>(GetDlgItem(search.found, accept_ ? IDOK : IDCANCEL)));
