@@ -4,7 +4,8 @@
 // null when absent, UniqueFileHandle one that is INVALID_HANDLE_VALUE when absent; UniqueHKey
 // closes a registry key, UniqueScHandle a service-manager handle, UniqueGdiObject<T> deletes a
 // GDI object, UniqueDc deletes a memory DC, WindowDc releases a window's DC, SelectScope puts the
-// previous object back into a DC, ComPtr<T> releases a COM interface. Owners move, never copy.
+// previous object back into a DC, UniqueCoTaskMem<T> frees COM task memory, ComPtr<T> releases a
+// COM interface. Owners move, never copy.
 // Windows only: the portable core never includes this.
 #pragma once
 
@@ -82,6 +83,12 @@ struct MemoryDcTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { DeleteDC(h); }
 };
+template <typename T>
+struct CoTaskMemTraits {
+  using Handle = T*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { CoTaskMemFree(h); }
+};
 struct IconTraits {
   using Handle = HICON;
   static Handle Invalid() { return nullptr; }
@@ -99,6 +106,9 @@ using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
 using UniqueDc = UniqueResource<MemoryDcTraits>;
 using UniqueIcon = UniqueResource<IconTraits>;
+// Memory the shell or COM hands out with CoTaskMemAlloc (item id lists, strings).
+template <typename T>
+using UniqueCoTaskMem = UniqueResource<CoTaskMemTraits<T>>;
 
 // A window's device context from GetDC, released with ReleaseDC.
 class WindowDc {

@@ -1,0 +1,98 @@
+#include "system/suite_stop.h"
+
+#include <windows.h>
+#include <tlhelp32.h>
+
+#include "platform/win/handles.h"
+
+namespace {
+
+constexpr DWORD kStopLimitMs = 10000;
+
+bool EqualsIgnoringAsciiCase(const wchar_t* a, const std::wstring& b) {
+  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
+  std::size_t i = 0;
+  for (; a[i] != L'\0' && i < b.size(); ++i)
+    if (lower(a[i]) != lower(b[i])) return false;
+  return a[i] == L'\0' && i == b.size();
+}
+
+// The service's current state read with fresh handles; false when it cannot be read.
+bool QueryServiceState(const wchar_t* serviceName, DWORD* state) {
+  win::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+  if (!manager) return false;
+  win::UniqueScHandle service(OpenServiceW(manager.get(), serviceName, SERVICE_QUERY_STATUS));
+  if (!service) return false;
+  SERVICE_STATUS_PROCESS status{};
+  DWORD needed = 0;
+  if (!QueryServiceStatusEx(service.get(), SC_STATUS_PROCESS_INFO, reinterpret_cast<BYTE*>(&status), sizeof(status),
+                            &needed))
+    return false;
+  *state = status.dwCurrentState;
+  return true;
+}
+
+}  // namespace
+
+bool WaitForServiceState(SC_HANDLE service, DWORD desiredState, SERVICE_STATUS* status, DWORD limitMs) noexcept {
+  // Elapsed time rather than a deadline tick, so that a tick count wrapping during the wait does
+  // not end it early.
+  const DWORD start = GetTickCount();
+  if (!QueryServiceStatus(service, status)) return false;
+
+  DWORD lastState = status->dwCurrentState;
+  DWORD lastCheckPoint = status->dwCheckPoint;
+  for (bool first = true;; first = false) {
+    if (status->dwCurrentState == desiredState) return true;
+    if (limitMs != INFINITE && GetTickCount() - start >= limitMs) {
+      SetLastError(ERROR_TIMEOUT);
+      return true;
+    }
+    if (!first) {
+      if (status->dwCurrentState != lastState) {
+        lastState = status->dwCurrentState;
+      } else if (status->dwCheckPoint <= lastCheckPoint) {
+        return false;  // same state, no progress since the last read
+      }
+      lastCheckPoint = status->dwCheckPoint;
+    }
+    Sleep(status->dwWaitHint);
+    if (!QueryServiceStatus(service, status)) return false;
+  }
+}
+
+bool StopSuiteService(const wchar_t* serviceName) noexcept {
+  {
+    win::UniqueScHandle manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT));
+    win::UniqueScHandle service;
+    if (manager) service.reset(OpenServiceW(manager.get(), serviceName, SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (service) {
+      SERVICE_STATUS status{};
+      // A refused stop (already stopped, or not accepting it) shows in the wait and the final check.
+      ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+      // Whether the wait ended by reaching the state, by the limit or for lack of progress, the final
+      // check below decides.
+      (void)WaitForServiceState(service.get(), SERVICE_STOPPED, &status, kStopLimitMs);
+    }
+    // The service handle closes before the manager's.
+  }
+  DWORD state = 0;
+  return QueryServiceState(serviceName, &state) && state == SERVICE_STOPPED;
+}
+
+void KillSuiteProcesses(const std::vector<std::wstring>& names) noexcept {
+  win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+  if (!snapshot) return;
+
+  PROCESSENTRY32W entry{};
+  entry.dwSize = sizeof(entry);
+  for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
+    for (const std::wstring& name : names) {
+      if (!EqualsIgnoringAsciiCase(entry.szExeFile, name)) continue;
+      win::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
+      // A process of another account with higher rights cannot be opened or ended: skipped.
+      if (process) TerminateProcess(process.get(), 0);
+      break;
+    }
+  }
+}
