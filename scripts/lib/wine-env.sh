@@ -5,8 +5,9 @@
 ROOT=${ROOT:?ROOT must be the repository root}
 export WINEPREFIX=$ROOT/build/wineprefix
 export WINEDEBUG=-all
-# No Mono or Gecko installer dialogs while the prefix is made.
-export WINEDLLOVERRIDES="mscoree,mshtml="
+# No Mono or Gecko installer dialogs while the prefix is made; no menu entries on the host for the
+# shortcuts that tests create in the prefix's start menu and desktop.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 
 WINE_ENV_XVFB_PID=
 WINE_ENV_XVFB_LOG=
