@@ -16,6 +16,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "download/download_callback.h"
 #include "download/download_result.h"
@@ -143,13 +144,17 @@ class CHttpGet {
                              const std::wstring& extraLine, std::wstring& header);
   // One size probe on a fresh connection: -1 when it failed, else the size named (0 for none).
   int SizeProbeOnce(const std::wstring& host, const std::wstring& path, int port, bool withRange);
-  bool JoinPart(const DownloadSegment& segment, std::FILE* target);
+  // Copies the segment's own bytes from its part file into the target at the segment's offset:
+  // 0, or DL_PART_READ_FAILED (part unreadable) or DL_OUTPUT_OPEN_FAILED (target not written).
+  int JoinPart(const DownloadSegment& segment, std::FILE* target, std::vector<char>& buffer);
   void ReportProgress(std::uint64_t downloaded, std::uint32_t n);
   void AddDownloaded(std::int64_t delta);
-  bool PrepareParts(const std::wstring& target, int count);
-  // True when the worker should end because a stop was requested; writes result 5 and deletes
-  // the part file when asked to.
-  bool StoppedAt(const DownloadSegment& segment);
+  // Starts the numbered parts afresh unless their record says they belong to this file.
+  bool PrepareParts(const std::wstring& target);
+  // True (and result 5) once a stop was requested.
+  bool StopRequested();
+  // Deletes the segment's part file when the stop asked for it.
+  void DiscardIfAsked(const DownloadSegment& segment);
 
   IDownloadCallBack* m_pCallback;
   int m_nProbedSize = 0;

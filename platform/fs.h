@@ -25,6 +25,9 @@ bool IsDirectory(const std::wstring& path);
 std::int64_t FileSize(const std::wstring& path);
 // Deletes a file (not a directory); false when it was not deleted.
 bool RemoveFile(const std::wstring& path);
+// Length of the path's root: "C:\\" or "\\\\server\\share\\" on Windows, the leading "\\" natively;
+// 0 when the path has none (a relative path).
+std::size_t PathRootLength(const std::wstring& path);
 // Creates one directory level; false when it could not be created (also when it exists).
 bool CreateDirectoryLevel(const std::wstring& path);
 

@@ -40,6 +40,10 @@ bool RemoveFile(const std::wstring& path) {
   return unlink(native.c_str()) == 0;
 }
 
+std::size_t PathRootLength(const std::wstring& path) {
+  return !path.empty() && (path[0] == L'\\' || path[0] == L'/') ? 1 : 0;
+}
+
 bool CreateDirectoryLevel(const std::wstring& path) { return mkdir(NativePath(path).c_str(), 0777) == 0; }
 
 }  // namespace platform

@@ -29,6 +29,21 @@ std::int64_t FileSize(const std::wstring& path) {
 
 bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
 
+std::size_t PathRootLength(const std::wstring& path) {
+  if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&
+      ((path[0] >= L'A' && path[0] <= L'Z') || (path[0] >= L'a' && path[0] <= L'z')))
+    return 3;
+  if (path.size() > 2 && path[0] == L'\\' && path[1] == L'\\') {
+    // \\server\share\: the root ends after the share's name.
+    const std::size_t server = path.find(L'\\', 2);
+    if (server == std::wstring::npos || server == 2) return 0;
+    const std::size_t share = path.find(L'\\', server + 1);
+    if (share == server + 1) return 0;
+    return share == std::wstring::npos ? path.size() : share + 1;
+  }
+  return 0;
+}
+
 bool CreateDirectoryLevel(const std::wstring& path) { return CreateDirectoryW(path.c_str(), nullptr) != FALSE; }
 
 }  // namespace platform

@@ -21,6 +21,8 @@ class NginxServer {
   bool Start();
   std::string Url(const std::string& path) const;
   int Port() const { return port_; }
+  // The server's private directory; the served files are under its "root".
+  const std::filesystem::path& Path() const { return work_.Path(); }
   const std::string& Error() const { return error_; }
 
  private:

@@ -1,0 +1,347 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cctype>
+#include <mutex>
+#include <filesystem>
+#include <random>
+#include <set>
+
+#include "download/http_get.h"
+#include "platform/fs.h"
+#include "platform/text.h"
+#include "tests/core/support/script_server.h"
+#include "tests/core/support/temp_dir.h"
+
+namespace {
+
+using testsupport::Header;
+using testsupport::RangeOf;
+using testsupport::Script;
+using testsupport::ScriptServer;
+using testsupport::Send;
+using testsupport::ServeContent;
+using testsupport::TempDir;
+
+std::wstring Wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+// The redirect probe carries the browser agent, the size probe asks for bytes 0-1; every other
+// request is a segment's.
+bool IsSegmentRequest(const std::string& request) {
+  // A worker whose part is complete connects but sends nothing.
+  return !request.empty() && request.find("Chrome/") == std::string::npos && RangeOf(request) != "0-1";
+}
+
+std::vector<std::string> SegmentRanges(ScriptServer& server) {
+  std::vector<std::string> ranges;
+  for (const std::string& request : server.Requests())
+    if (IsSegmentRequest(request)) ranges.push_back(RangeOf(request));
+  return ranges;
+}
+
+std::string RequestPath(const std::string& request) {
+  const std::size_t begin = request.find(' ') + 1;
+  return request.substr(begin, request.find(' ', begin) - begin);
+}
+
+// The body in blocks with a pause after each, so a test can act while the transfer runs.
+Script Slowly(Script served, std::size_t block = 65536, std::uint32_t pauseMs = 30) {
+  const std::string bytes = served.at(0).bytes;
+  const std::size_t body = bytes.find("\r\n\r\n") + 4;
+  Script script{Send(bytes.substr(0, body))};
+  for (std::size_t at = body; at < bytes.size(); at += block) {
+    script.push_back(Send(bytes.substr(at, block)));
+    script.push_back(testsupport::Pause(pauseMs));
+  }
+  return script;
+}
+
+class Recorder final : public IDownloadCallBack {
+ public:
+  int OnProgress(std::uint32_t total, int percent, std::uint32_t, int) override {
+    ++reports;
+    lastTotal = total;
+    EXPECT_GE(percent, 0);
+    EXPECT_LE(percent, 100);
+    return answer.load();
+  }
+  void OnSavePath(const std::wstring& target, int) override { savePath = target; }
+  void OnServerAddress(const std::wstring& address, int cookie) override {
+    EXPECT_EQ(address, L"127.0.0.1");
+    EXPECT_EQ(cookie, 42);
+    ++addresses;
+  }
+
+  std::atomic<int> answer{0};
+  std::atomic<int> reports{0};
+  std::atomic<int> addresses{0};
+  std::atomic<std::uint32_t> lastTotal{0};
+  std::wstring savePath;
+};
+
+std::set<std::string> FileNames(const TempDir& dir) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.insert(entry.path().filename().string());
+  return names;
+}
+
+class DownloadEngine : public ::testing::Test {
+ protected:
+  int Download(const std::string& url, int allowSegments = 1, int replaceExisting = 0) {
+    return DownloadFile(Wide(url).c_str(), dir.Wide().c_str(), &recorder, 0, allowSegments, replaceExisting, 0);
+  }
+  std::string Target() { return testsupport::ReadAll(dir.File(L"pkg.zip")); }
+  bool TargetExists() { return platform::PathExists(dir.File(L"pkg.zip")); }
+
+  TempDir dir;
+  Recorder recorder;
+};
+
+TEST(SegmentPlan, CountsBySize) {
+  EXPECT_EQ(CHttpGet::SegmentCount(1), 1);
+  EXPECT_EQ(CHttpGet::SegmentCount(5242880), 1);
+  EXPECT_EQ(CHttpGet::SegmentCount(5242881), 2);
+  EXPECT_EQ(CHttpGet::SegmentCount(52428800), 2);
+  EXPECT_EQ(CHttpGet::SegmentCount(104857600), 3);
+  EXPECT_EQ(CHttpGet::SegmentCount(104857601), 4);
+}
+
+TEST_F(DownloadEngine, TwoSegmentsWithInclusiveRangeLinesJoinByteIdentical) {
+  const std::string content = testsupport::MakeContent(10000001);
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+  EXPECT_EQ(Download(server.Url("/consezip/pkg.zip")), DL_OK);
+  EXPECT_TRUE(Target() == content);
+  std::vector<std::string> ranges = SegmentRanges(server);
+  std::sort(ranges.begin(), ranges.end());
+  EXPECT_EQ(ranges, (std::vector<std::string>{"0-5000000", "5000000-10000001"}));
+  EXPECT_EQ(FileNames(dir), std::set<std::string>{"pkg.zip"});  // parts and their record are gone
+  EXPECT_EQ(recorder.savePath, dir.File(L"pkg.zip"));
+  EXPECT_EQ(recorder.lastTotal.load(), 10000001u);
+  EXPECT_EQ(recorder.addresses.load(), 0);  // cookie 0: no address reports
+}
+
+TEST_F(DownloadEngine, WithoutRangeSupportOnePlainRequestIntoTheTmpPart) {
+  const std::string content = testsupport::MakeContent(300000);
+  ScriptServer server([&](const std::string&, int) {
+    return Slowly({Send(Header("200 OK", "Content-Length: 300000\r\n") + content)});
+  });
+  // A stale single part is never continued: it is started afresh.
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_tmp"), "garbage"));
+  EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
+  EXPECT_TRUE(Target() == content);
+  EXPECT_EQ(SegmentRanges(server), std::vector<std::string>{""});
+  EXPECT_EQ(FileNames(dir), std::set<std::string>{"pkg.zip"});
+}
+
+TEST_F(DownloadEngine, ServerAddressIsReportedOnlyWithACookie) {
+  const std::string content = testsupport::MakeContent(1000);
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+  EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip")).c_str(), dir.Wide().c_str(), &recorder, 42, 1, 0, 0), DL_OK);
+  EXPECT_EQ(recorder.addresses.load(), 1);
+}
+
+TEST_F(DownloadEngine, ARerunResumesEveryPartAndSkipsCompleteOnes) {
+  const std::string content = testsupport::MakeContent(10000001);
+  {
+    ScriptServer slow([&](const std::string& request, int) {
+      Script served = ServeContent(request, content);
+      return IsSegmentRequest(request) ? Slowly(served) : served;
+    });
+    recorder.answer = 1;  // stop at the first block, keeping the parts
+    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
+  }
+  EXPECT_FALSE(TargetExists());
+  // Make part 0 complete and part 1 hold its first 1,234 bytes, as a killed run might leave them.
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_0"), content.substr(0, 5000000)));
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_1"), content.substr(5000000, 1234)));
+
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+  recorder.answer = 0;
+  EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
+  EXPECT_EQ(SegmentRanges(server), std::vector<std::string>{"5001234-10000001"});
+  EXPECT_TRUE(Target() == content);
+}
+
+TEST_F(DownloadEngine, PartsOfAnotherFileAreDiscarded) {
+  const std::string first = testsupport::MakeContent(6000000, 1);
+  const std::string resized = testsupport::MakeContent(6000002, 2);
+  const std::string reissued = testsupport::MakeContent(6000000, 3);
+  auto stopEarly = [&](const std::string& content, const std::string& fields) {
+    ScriptServer slow([&](const std::string& request, int) {
+      Script served = ServeContent(request, content, fields);
+      return IsSegmentRequest(request) ? Slowly(served) : served;
+    });
+    recorder.answer = 1;
+    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
+    recorder.answer = 0;
+    EXPECT_TRUE(platform::PathExists(dir.File(L"pkg.zip_0")));
+  };
+  auto finish = [&](const std::string& content, const std::string& fields) {
+    ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content, fields); });
+    EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
+    EXPECT_TRUE(Target() == content);
+    return SegmentRanges(server);
+  };
+
+  stopEarly(first, "ETag: \"one\"\r\n");
+  finish(resized, "ETag: \"one\"\r\n");  // another total
+  ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
+
+  stopEarly(first, "ETag: \"one\"\r\n");
+  finish(reissued, "ETag: \"two\"\r\n");  // same total, another version
+  ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
+
+  // The same file still resumes: each segment continues after what its part holds.
+  stopEarly(first, "ETag: \"one\"\r\n");
+  const std::int64_t kept0 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_0")));
+  const std::int64_t kept1 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_1")));
+  ASSERT_GT(kept0 + kept1, 0);
+  std::vector<std::string> ranges = finish(first, "ETag: \"one\"\r\n");
+  std::sort(ranges.begin(), ranges.end());
+  std::vector<std::string> expected{std::to_string(kept0) + "-3000000", std::to_string(3000000 + kept1) + "-6000000"};
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(ranges, expected);
+}
+
+TEST_F(DownloadEngine, StopAndDiscardDeletesEveryPart) {
+  const std::string content = testsupport::MakeContent(60000000);
+  ScriptServer slow([&](const std::string& request, int) {
+    Script served = ServeContent(request, content);
+    return IsSegmentRequest(request) ? Slowly(served) : served;
+  });
+  recorder.answer = 2;
+  EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
+  EXPECT_FALSE(TargetExists());
+  for (const wchar_t* part : {L"pkg.zip_0", L"pkg.zip_1", L"pkg.zip_2"})
+    EXPECT_FALSE(platform::PathExists(dir.File(part))) << platform::NativePath(dir.File(part));
+  EXPECT_EQ(SegmentRanges(slow).size(), 3u);
+}
+
+TEST_F(DownloadEngine, CutConnectionsAndWrongAnswersStillEndByteIdentical) {
+  const std::string content = testsupport::MakeContent(6000000);
+  std::mt19937 random(20261206);
+  std::mutex mutex;
+  int segmentRequests = 0;
+  ScriptServer server([&](const std::string& request, int) {
+    Script served = ServeContent(request, content);
+    if (!IsSegmentRequest(request)) return served;
+    std::lock_guard<std::mutex> hold(mutex);
+    const int index = segmentRequests++;
+    // Whole-file and error answers to a range request must not reach the part files.
+    if (index == 0) return Script{Send(Header("200 OK", "Content-Length: 6000000\r\n") + content)};
+    if (index == 1) return Script{Send(Header("416 Range Not Satisfiable", "Content-Range: bytes */6000000\r\n"))};
+    if (index < 6) {
+      std::string& bytes = served[0].bytes;
+      const std::size_t body = bytes.find("\r\n\r\n") + 4;
+      bytes.resize(body + random() % (bytes.size() - body));  // closed at a random offset
+    }
+    return served;
+  });
+  EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
+  EXPECT_TRUE(Target() == content);
+  EXPECT_GE(segmentRequests, 8);
+}
+
+TEST_F(DownloadEngine, PresentTargetIsKeptAfterTheProbes) {
+  const std::string content = testsupport::MakeContent(1000);
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip"), "old"));
+  EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_ALREADY_PRESENT);
+  EXPECT_EQ(server.Requests().size(), 2u);
+  EXPECT_EQ(Target(), "old");
+
+  EXPECT_EQ(Download(server.Url("/pkg.zip"), 1, 1), DL_OK);
+  EXPECT_TRUE(Target() == content);
+}
+
+TEST_F(DownloadEngine, FourRedirectsAreFollowedAndAFifthIsRefused) {
+  const std::string content = testsupport::MakeContent(1000);
+  std::string base;
+  ScriptServer server([&](const std::string& request, int) {
+    const std::string path = RequestPath(request);
+    if (path.size() == 3 && path[1] == 'r' && path[2] > '1') {
+      const std::string next = path[2] == '2' ? "/pkg.zip" : "/r" + std::string(1, static_cast<char>(path[2] - 1));
+      return Script{Send(Header("302 Found", "Location: " + base + next + "\r\n"))};
+    }
+    return ServeContent(request, content);
+  });
+  base = "http://127.0.0.1:" + std::to_string(server.Port());
+  EXPECT_EQ(Download(server.Url("/r5")), DL_OK);  // r5 -> r4 -> r3 -> r2 -> pkg.zip
+  EXPECT_TRUE(Target() == content);
+  EXPECT_EQ(Download(server.Url("/r6"), 1, 1), DL_BAD_URL);
+}
+
+TEST_F(DownloadEngine, Md5InTheUrlIsChecked) {
+  const std::string content = testsupport::MakeContent(1000);
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"reference"), content));
+  std::string md5 = platform::ToUtf8(FileMd5Hex(dir.File(L"reference")));
+  ASSERT_EQ(md5.size(), 32u);
+  for (char& c : md5) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+
+  EXPECT_EQ(Download(server.Url("/pkg.zip?md5=" + md5)), DL_OK);
+  EXPECT_TRUE(Target() == content);
+  EXPECT_EQ(Download(server.Url("/pkg.zip?md5=" + md5 + "&v=2"), 1, 1), DL_CHECKSUM_MISMATCH);
+  EXPECT_FALSE(TargetExists());
+}
+
+TEST_F(DownloadEngine, EarlyFailuresAndTheirCodes) {
+  ScriptServer noSize([](const std::string&, int) { return Script{Send(Header("200 OK"))}; });
+  EXPECT_EQ(Download(noSize.Url("/pkg.zip")), DL_CONNECT_FAILED);
+  ScriptServer missing([](const std::string&, int) { return Script{Send(Header("404 Not Found"))}; });
+  EXPECT_EQ(Download(missing.Url("/pkg.zip")), DL_HTTP_DENIED);
+  ScriptServer bad([](const std::string&, int) { return Script{Send(Header("302 Found"))}; });
+  EXPECT_EQ(Download(bad.Url("/pkg.zip")), DL_BAD_REDIRECT);
+
+  EXPECT_EQ(DownloadFile(nullptr, dir.Wide().c_str(), nullptr, 0, 1, 0, 0), DL_BAD_ARGUMENT);
+  EXPECT_EQ(DownloadFile(L"http://127.0.0.1/a.zip", L"", nullptr, 0, 1, 0, 0), DL_BAD_ARGUMENT);
+  EXPECT_EQ(DownloadFile(L"http://127.0.0.1:1/", dir.Wide().c_str(), nullptr, 0, 1, 0, 0), DL_BAD_URL);
+  EXPECT_EQ(FileNames(dir), std::set<std::string>{});
+}
+
+TEST_F(DownloadEngine, TargetNamesAndMissingDirectories) {
+  const std::string content = testsupport::MakeContent(1000);
+  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
+  const std::wstring nested = dir.Wide() + L"a\\b\\c\\";
+  EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip")).c_str(), nested.c_str(), nullptr, 0, 1, 0, 0), DL_OK);
+  EXPECT_TRUE(testsupport::ReadAll(nested + L"pkg.zip") == content);
+
+  // With nameFromExtension the location is the target's name without extension.
+  const std::wstring named = dir.Wide() + L"d\\setup";
+  EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip?x=1")).c_str(), named.c_str(), nullptr, 0, 1, 0, 1), DL_OK);
+  EXPECT_TRUE(testsupport::ReadAll(named + L".zip") == content);
+}
+
+TEST(DirectoryPath, MakesAllLevelsAndRefusesLongOrRootlessPaths) {
+  TempDir dir;
+  const std::wstring deep = dir.Wide() + L"x\\y\\z";
+  EXPECT_TRUE(MakeDirectoryPath(deep));
+  EXPECT_TRUE(platform::IsDirectory(deep));
+  EXPECT_TRUE(MakeDirectoryPath(deep));  // already there
+  EXPECT_FALSE(MakeDirectoryPath(dir.Wide() + std::wstring(521, L'l')));
+  EXPECT_FALSE(MakeDirectoryPath(L"relative\\dir"));
+  EXPECT_FALSE(MakeDirectoryPath(L""));
+}
+
+TEST(FileMd5, UpperCaseHexOfTheWholeFile) {
+  TempDir dir;
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"abc"), "abc"));
+  EXPECT_EQ(FileMd5Hex(dir.File(L"abc")), L"900150983CD24FB0D6963F7D28E17F72");
+  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"empty"), ""));
+  EXPECT_EQ(FileMd5Hex(dir.File(L"empty")), L"D41D8CD98F00B204E9800998ECF8427E");
+  EXPECT_EQ(FileMd5Hex(dir.File(L"missing")), L"");
+}
+
+TEST(SpeedMeter, RateOfEachClosedFourSecondWindow) {
+  SpeedMeter meter;
+  meter.AddAt(1000, 10000);
+  meter.AddAt(3000, 12000);
+  EXPECT_EQ(meter.m_dwCurrentRate, 0u);  // no window closed yet
+  meter.AddAt(4000, 14500);             // 8000 bytes over 4.5 s: whole seconds count
+  EXPECT_EQ(meter.m_dwCurrentRate, 2000u);
+  EXPECT_EQ(meter.m_dwWindowBytes, 0u);
+  EXPECT_EQ(meter.m_uGrandTotal, 8000u);
+}
+
+}  // namespace
