@@ -174,7 +174,10 @@ TEST(InstallerWindowLook, EveryPageOnTheScreenIsSavedAsAScreenshot) {
 
   dialog.m_nPage = CMainDlg::PAGE_FINISH;
   ShowOnly(hwnd, {item(IDC_INSTALL)});
-  SetWindowTextW(item(IDC_INSTALL), L"立即体验");
+  // The skinned button shows a new text once its pictures are rebuilt, which a font change does.
+  HWND install = item(IDC_INSTALL);
+  SetWindowTextW(install, L"立即体验");
+  SendMessageW(install, WM_SETFONT, SendMessageW(install, WM_GETFONT, 0, 0), TRUE);
   InvalidateRect(hwnd, nullptr, FALSE);
   ASSERT_TRUE(SaveWindowScreenshot(hwnd, L"page-finish"));
   ExpectScreenShowsPage(hwnd, kPages[2]);
