@@ -243,6 +243,28 @@ TEST_F(DownloadEngine, CutConnectionsAndWrongAnswersStillEndByteIdentical) {
   EXPECT_GE(segmentRequests, 8);
 }
 
+TEST_F(DownloadEngine, ASilentConnectionFailsAfterTheReceiveTimeOutAndResumes) {
+  const std::string content = testsupport::MakeContent(100000);
+  std::atomic<int> segmentRequests{0};
+  ScriptServer server([&](const std::string& request, int) {
+    Script served = ServeContent(request, content);
+    if (IsSegmentRequest(request) && segmentRequests++ == 0) {
+      const std::string& bytes = served[0].bytes;
+      const std::size_t body = bytes.find("\r\n\r\n") + 4;
+      // Then silence until the server stops: only the receive time-out ends this attempt.
+      return Script{Send(bytes.substr(0, body + 1000)), testsupport::Stall(600000)};
+    }
+    return served;
+  });
+  CHttpGet http(&recorder, 1, 0, 0);
+  http.Sockets().m_nReceiveTimeoutMs = 300;
+  ASSERT_TRUE(http.ProbeSize(L"127.0.0.1", L"/pkg.zip", server.Port()));
+  EXPECT_TRUE(http.DownloadSegments(L"127.0.0.1", L"/pkg.zip", dir.File(L"pkg.zip"), L"", server.Port()));
+  EXPECT_EQ(http.Result(), DL_OK);
+  EXPECT_TRUE(Target() == content);
+  EXPECT_EQ(SegmentRanges(server), (std::vector<std::string>{"0-100000", "1000-100000"}));
+}
+
 TEST_F(DownloadEngine, PresentTargetIsKeptAfterTheProbes) {
   const std::string content = testsupport::MakeContent(1000);
   ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
