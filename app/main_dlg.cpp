@@ -322,6 +322,9 @@ void CMainDlg::CreateInstallDirField() {
   GetClientRect(m_editInstallDir.m_hWnd, &client);
   m_editInstallDir.m_rcEdit = {client.left + 5, client.top + 5, client.right - 3, client.bottom - 3};
   SetWindowTextW(m_editInstallDir.m_hWndEdit, m_strInstallDir.c_str());
+  // Typing stops one unit short of the longest usable directory, leaving room for the "\\" the
+  // install command appends; a longer folder chosen in the picker is refused at install time.
+  SendMessageW(m_editInstallDir.m_hWndEdit, EM_LIMITTEXT, MaxInstallDirLength() - 1, 0);
   SetWindowPos(m_editInstallDir.m_hWnd, nullptr, 45, 445, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
@@ -457,8 +460,6 @@ LRESULT CMainDlg::OnBrowse(UINT, WPARAM, LPARAM, BOOL&) {
   return 0;
 }
 
-LRESULT CMainDlg::OnInstall(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
-
 // ---- private messages ----
 
 LRESULT CMainDlg::OnOptionLabelClicked(UINT, WPARAM wParam, LPARAM, BOOL&) {
@@ -475,18 +476,12 @@ LRESULT CMainDlg::OnOptionLabelClicked(UINT, WPARAM wParam, LPARAM, BOOL&) {
   return 0;
 }
 
-LRESULT CMainDlg::OnExtractStart(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
-
-LRESULT CMainDlg::OnNetworkFailed(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
-
 LRESULT CMainDlg::OnDownloadProgress(UINT, WPARAM wParam, LPARAM, BOOL&) {
   SendMessageW(m_hWndProgress, PBM_SETPOS, wParam, 0);
   SetWindowTextW(m_hWndDownloadPercent, L"");
   SetWindowTextW(m_hWndDownloadPercent, FormatPercent(static_cast<int>(wParam)).c_str());
   return 0;
 }
-
-LRESULT CMainDlg::OnExtractFailed(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
 
 // wParam is the entry about to be extracted, lParam the number of entries. The display changes
 // only with the whole-number percentage, so thousands of entries repaint it at most ~100 times.
@@ -500,8 +495,6 @@ LRESULT CMainDlg::OnExtractProgress(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
   m_nLastExtractPercent = percent;
   return 0;
 }
-
-LRESULT CMainDlg::OnExtractFinished(UINT, WPARAM, LPARAM, BOOL&) { return 0; }
 
 LRESULT CMainDlg::OnInstallerQuit(UINT, WPARAM, LPARAM, BOOL&) {
   DestroyWindow();

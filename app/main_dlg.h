@@ -40,8 +40,18 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-  // The text of the install-directory field; empty when the field is empty.
+  // The text of the install-directory field; empty when the field is empty. Callable from the
+  // install worker: the window's thread answers.
   std::wstring ReadInstallDir() const;
+
+  // The install worker's body: downloads the package into the temporary directory and extracts
+  // it into the install directory, reporting to the window by posted messages. Always true.
+  bool RunInstallWorker();
+
+  // True when `directory` exists or its last level could be created (missing parents are not).
+  static bool EnsureDirLevel(const std::wstring& directory);
+  // The longest install directory, final "\\" included, that every path built on it fits.
+  static size_t MaxInstallDirLength();
 
  private:
   LRESULT OnInitDialog(UINT, WPARAM, LPARAM, BOOL&);
@@ -77,6 +87,10 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   void CreateInstallDirField();
   void ResizeBy(int heightChange);
   void PaintBackground(HDC dc);
+  void ShowProgressPage();
+  void ShowFinishPage();
+  void LaunchSuite();
+  void InvalidateWholeWindow();
 
   static const MessageMapEntry<CMainDlg> kMessageMap[];
 
