@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "tests/e2e/support/driver.h"
+#include "tests/e2e/support/system_state.h"
 
 namespace {
 
@@ -19,20 +20,15 @@ const std::wstring kRunSubKey = kRunKey + L"\\Tavo手机助手";
 const std::wstring kVersionKey = L"Software\\QXLDvesion";
 const std::wstring kNeighbour = L"DemoSuiteTestNeighbour";
 
-std::wstring SpecialFolder(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
-}
-
-bool Exists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+using e2e::Eventually;
+using e2e::Exists;
+using e2e::HasKey;
+using e2e::HasValue;
+using e2e::RemoveTree;
+using e2e::SpecialFolder;
 
 void PutFile(const std::wstring& path, const std::string& content) {
-  HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  ASSERT_NE(file, INVALID_HANDLE_VALUE) << "cannot create a file of the planted suite";
-  DWORD written = 0;
-  WriteFile(file, content.data(), static_cast<DWORD>(content.size()), &written, nullptr);
-  CloseHandle(file);
+  ASSERT_TRUE(e2e::PutFile(path, content)) << "cannot create a file of the planted suite";
 }
 
 void SetString(HKEY root, const std::wstring& key, const std::wstring& name, const std::wstring& data) {
@@ -41,95 +37,12 @@ void SetString(HKEY root, const std::wstring& key, const std::wstring& name, con
             ERROR_SUCCESS);
 }
 
-bool HasValue(HKEY root, const std::wstring& key, const std::wstring& name) {
-  return RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
-}
-
-bool HasKey(HKEY root, const std::wstring& key) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
-  RegCloseKey(opened);
-  return true;
-}
-
-void RemoveTree(const std::wstring& path) {
-  WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-  if (search != INVALID_HANDLE_VALUE) {
-    do {
-      std::wstring name = found.cFileName;
-      if (name == L"." || name == L"..") continue;
-      std::wstring child = path + L"\\" + name;
-      SetFileAttributesW(child.c_str(), FILE_ATTRIBUTE_NORMAL);
-      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-        RemoveTree(child);
-      } else {
-        DeleteFileW(child.c_str());
-      }
-    } while (FindNextFileW(search, &found));
-    FindClose(search);
-  }
-  RemoveDirectoryW(path.c_str());
-}
-
-// Polls `condition` for up to `timeoutMs`; true once it holds.
-template <typename Condition>
-bool Eventually(Condition condition, DWORD timeoutMs = 15000) {
-  const DWORD start = GetTickCount();
-  while (!condition()) {
-    if (GetTickCount() - start > timeoutMs) return false;
-    Sleep(100);
-  }
-  return true;
-}
-
-// The uninstaller's second stage runs from a copy in the temporary directory, which stays there
-// until a restart: delete the copies once they have ended.
-void RemoveUninstallerCopies(const std::wstring& temp) {
-  Eventually(
-      [&] {
-        bool left = false;
-        WIN32_FIND_DATAW found;
-        HANDLE search = FindFirstFileW((temp + L"TavoUnInstall-*.exe").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return true;
-        do {
-          if (!DeleteFileW((temp + found.cFileName).c_str())) left = true;
-        } while (FindNextFileW(search, &found));
-        FindClose(search);
-        return !left;
-      },
-      5000);
-}
-
-struct BoxSearch {
-  DWORD processId;
-  HWND found;
-};
-
-BOOL CALLBACK FindMessageBox(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<BoxSearch*>(context);
-  DWORD owner = 0;
-  GetWindowThreadProcessId(window, &owner);
-  wchar_t className[16] = {};
-  GetClassNameW(window, className, 16);
-  if (owner == search->processId && IsWindowVisible(window) && std::wstring(className) == L"#32770") {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-// Waits for the message box of `process` and presses its button `buttonId` with the mouse.
+// Waits for the uninstaller's question and presses its button `buttonId` with the mouse.
 void AnswerBox(const e2e::InstallerProcess& process, int buttonId) {
-  BoxSearch search{process.id(), nullptr};
-  ASSERT_TRUE(Eventually([&] {
-    EnumWindows(&FindMessageBox, reinterpret_cast<LPARAM>(&search));
-    return search.found != nullptr;
-  })) << "the uninstaller asked nothing";
-  wchar_t caption[64] = {};
-  GetWindowTextW(search.found, caption, 64);
-  EXPECT_STREQ(caption, L"Tavo手机助手卸载");
-  HWND button = GetDlgItem(search.found, buttonId);
+  HWND box = e2e::WaitForMessageBox(process.id());
+  ASSERT_NE(box, nullptr) << "the uninstaller asked nothing";
+  EXPECT_EQ(e2e::WindowText(box), L"Tavo手机助手卸载");
+  HWND button = GetDlgItem(box, buttonId);
   ASSERT_NE(button, nullptr);
   e2e::ClickCenter(button);
 }
@@ -152,7 +65,7 @@ class DemoSuite : public ::testing::Test {
   }
 
   void TearDown() override {
-    RemoveUninstallerCopies(temp_);
+    e2e::RemoveUninstallerCopies(temp_);
     RemoveTree(base_);
     DeleteFileW((desktop_ + L"\\" + kNeighbour + L".lnk").c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), kNeighbour.c_str());

@@ -1,0 +1,476 @@
+// The installation from end to end: the real Install.exe, worked through its window with the
+// mouse, downloads the demo package from the loopback vendor server, extracts it, registers the
+// suite and starts it; and every way it can fail on the way.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/driver.h"
+#include "tests/e2e/support/system_state.h"
+#include "tests/e2e/support/vendor_server.h"
+
+namespace {
+
+using e2e::Eventually;
+using e2e::Exists;
+
+constexpr int kInstall = 1005, kAgree = 1006, kCustomOpen = 1007, kClose = 1009, kEditField = 1214;
+constexpr int kFeature1 = 1221, kProgressText = 1229, kProgress = 1230, kDownloadPercent = 1231;
+
+const wchar_t kDirectoryMessage[] = L"未知的位置,请确定目录是否存在或手动创建目录";
+const wchar_t kNetworkFailedMessage[] =
+    L"网络异常,安装失败.您可以直接下载完整的安装包进行安装，点击确定开始下载完整安装包!";
+const wchar_t kExtractFailedMessage[] = L"解压文件失败,请使用管理员身份运行程序";
+
+const std::wstring kBase = L"C:\\e2e-install";
+const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
+const std::wstring kRunSubKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手";
+const std::wstring kVersionKey = L"Software\\QXLDvesion";
+const std::wstring kUrlCommandKey = L"Software\\Classes\\http\\shell\\open\\command";
+
+bool Visible(HWND window, int id) { return IsWindowVisible(GetDlgItem(window, id)) != FALSE; }
+
+// The download percentage shown, or -1 while none is.
+int DownloadPercent(HWND window) {
+  if (!Visible(window, kDownloadPercent)) return -1;
+  const std::wstring text = e2e::WindowText(GetDlgItem(window, kDownloadPercent));
+  return text.empty() ? -1 : _wtoi(text.c_str());
+}
+
+bool OnFinishPage(HWND window) {
+  return Visible(window, kInstall) && e2e::WindowText(GetDlgItem(window, kInstall)) == L"立即体验";
+}
+
+// Compares every file below `expected` with the same name below `actual`.
+void ExpectSameTree(const std::wstring& expected, const std::wstring& actual, int* files) {
+  WIN32_FIND_DATAW found;
+  HANDLE search = FindFirstFileW((expected + L"\\*").c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE) << "nothing to compare in the package's tree";
+  do {
+    const std::wstring name = found.cFileName;
+    if (name == L"." || name == L"..") continue;
+    if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+      ExpectSameTree(expected + L"\\" + name, actual + L"\\" + name, files);
+    } else {
+      ++*files;
+      EXPECT_TRUE(e2e::ReadFileBytes(expected + L"\\" + name) == e2e::ReadFileBytes(actual + L"\\" + name))
+          << "installed file differs from the package: " << std::string(name.begin(), name.end());
+    }
+  } while (FindNextFileW(search, &found));
+  FindClose(search);
+}
+
+class InstallFlow : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    bool ok = false;
+    package_ = &e2e::TheDemoPackage(&ok);
+    ASSERT_TRUE(ok) << "the demo package could not be made";
+    temp_ = e2e::TempDirectory();
+    RemovePackageFromTemp();
+    e2e::RemoveTree(kBase);
+    CreateDirectoryW(kBase.c_str(), nullptr);
+    RemoveRegistration();
+  }
+
+  void TearDown() override {
+    server_.Stop();
+    e2e::RemoveUninstallerCopies(temp_);
+    RemovePackageFromTemp();
+    RemoveRegistration();
+    e2e::RemoveTree(kBase);
+  }
+
+  void RemovePackageFromTemp() {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((temp_ + L"TavoPhoneAx.zip*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    do {
+      DeleteFileW((temp_ + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+  }
+
+  static void RemoveRegistration() {
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRunSubKey.c_str());
+    RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey.c_str());
+    DeleteFileW((e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk").c_str());
+    e2e::RemoveTree(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手");
+  }
+
+  void StartServer(e2e::VendorServer::Options options = {}) {
+    if (options.packageUnixPath.empty()) options.packageUnixPath = package_->unixPath;
+    ASSERT_TRUE(server_.Start(options)) << "the vendor server did not start (is " VENDOR_SERVER_NARROW " taken?)";
+  }
+
+  // Starts the installer and returns its window.
+  HWND Launch(std::unique_ptr<e2e::InstallerProcess>& installer) {
+    installer = std::make_unique<e2e::InstallerProcess>();
+    EXPECT_TRUE(installer->started());
+    HWND window = installer->WaitForMainWindow();
+    EXPECT_NE(window, nullptr) << "the installer shows no window";
+    return window;
+  }
+
+  // Opens the custom-install options and types `directory` into the directory field.
+  static void ChooseDirectory(HWND window, const std::wstring& directory) {
+    e2e::ClickCenter(GetDlgItem(window, kCustomOpen));
+    HWND field = FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr);
+    ASSERT_NE(field, nullptr);
+    HWND edit = GetDlgItem(field, kEditField);
+    ASSERT_NE(edit, nullptr);
+    SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(directory.c_str()));
+  }
+
+  // Waits for the finish page, collecting the download percentages shown and whether the
+  // extracting display appeared on the way.
+  static bool WaitForFinish(HWND window, std::vector<int>* percents = nullptr, bool* sawExtracting = nullptr) {
+    return Eventually(
+        [&] {
+          const int percent = DownloadPercent(window);
+          if (percents && percent >= 0 && (percents->empty() || percents->back() != percent))
+            percents->push_back(percent);
+          if (sawExtracting && e2e::WindowText(GetDlgItem(window, kProgressText)) == L"正在解压文件")
+            *sawExtracting = true;
+          return OnFinishPage(window);
+        },
+        180000);
+  }
+
+  // Answers the installer's next message box with `button` after checking its text.
+  static void Answer(const e2e::InstallerProcess& installer, const std::wstring& text, int button,
+                     HWND except = nullptr) {
+    HWND box = e2e::WaitForMessageBox(installer.id(), 120000, except);
+    ASSERT_NE(box, nullptr) << "no message box came";
+    if (!text.empty()) EXPECT_EQ(e2e::MessageBoxText(box), text);
+    EXPECT_EQ(e2e::WindowText(box), L"提示");
+    e2e::ClickCenter(GetDlgItem(box, button));
+    Eventually([&] { return !IsWindow(box); }, 5000);
+  }
+
+  void InstallInto(const std::wstring& directory, std::unique_ptr<e2e::InstallerProcess>& installer, HWND* window) {
+    *window = Launch(installer);
+    ASSERT_NE(*window, nullptr);
+    ChooseDirectory(*window, directory);
+    e2e::ClickCenter(GetDlgItem(*window, kInstall));
+    ASSERT_TRUE(WaitForFinish(*window)) << "the finish page never came";
+  }
+
+  const e2e::DemoPackage* package_ = nullptr;
+  std::wstring temp_;
+  e2e::VendorServer server_;
+};
+
+TEST_F(InstallFlow, InstallsTheSuiteRegistersItAndStartsIt) {
+  StartServer({package_->unixPath, L"", L"2m"});
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = Launch(installer);
+  ASSERT_NE(window, nullptr);
+  const std::wstring directory = kBase + L"\\happy";
+  CreateDirectoryW(directory.c_str(), nullptr);
+  ChooseDirectory(window, directory);  // without the final backslash: the installer adds it
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+
+  ASSERT_TRUE(Eventually([&] { return Visible(window, kProgress); })) << "no progress page";
+  EXPECT_TRUE(Visible(window, kFeature1));
+  EXPECT_FALSE(Visible(window, kAgree));
+  std::vector<int> percents;
+  bool sawExtracting = false;
+  ASSERT_TRUE(WaitForFinish(window, &percents, &sawExtracting)) << "the finish page never came";
+  ASSERT_GE(percents.size(), 2u) << "the download percentage did not move";
+  for (size_t i = 1; i < percents.size(); ++i) EXPECT_GE(percents[i], percents[i - 1]) << "percentage went back";
+  EXPECT_TRUE(sawExtracting) << "the extracting display was never shown";
+  EXPECT_GE(server_.SegmentRequests(), 2) << "the package was not fetched in segments";
+
+  int files = 0;
+  ExpectSameTree(package_->treePath, directory + L"\\TavoPhoneAx", &files);
+  EXPECT_GT(files, 100);
+  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the package stays in the temporary directory";
+
+  const std::wstring suite = directory + L"\\TavoPhoneAx\\Tavo.exe";
+  const std::wstring uninstaller = directory + L"\\TavoPhoneAx\\TavoUnInstall.exe";
+  std::wstring data;
+  DWORD type = 0, bytes = 0;
+  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", &data));
+  EXPECT_EQ(data, uninstaller);
+  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", &data));
+  EXPECT_EQ(data, L"Tavo手机助手");
+  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kRunSubKey, L"Tavo手机助手", &data));
+  EXPECT_EQ(data, suite);
+  ASSERT_TRUE(e2e::ReadString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion", &data, &type, &bytes));
+  EXPECT_EQ(data, L"1.07");
+  EXPECT_EQ(bytes, 8u);
+  EXPECT_TRUE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
+  const std::wstring startMenu = e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
+  EXPECT_TRUE(Exists(startMenu + L"\\Tavo手机助手.lnk"));
+  EXPECT_TRUE(Exists(startMenu + L"\\Tavo手机助手卸载.lnk"));
+
+  // "立即体验" starts the installed suite and ends the installer.
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  DWORD code = 0;
+  ASSERT_TRUE(installer->WaitForExit(10000, &code));
+  EXPECT_EQ(code, 1005u);
+  HWND suiteWindow = nullptr;
+  EXPECT_TRUE(Eventually([&] { return (suiteWindow = FindWindowW(nullptr, L"Tavo手机助手")) != nullptr; }))
+      << "the suite did not start";
+  if (suiteWindow) PostMessageW(suiteWindow, WM_CLOSE, 0, 0);
+}
+
+TEST_F(InstallFlow, WithoutTheAgreementOnlyTheDirectoryIsCreated) {
+  StartServer();
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = Launch(installer);
+  ASSERT_NE(window, nullptr);
+
+  // A directory whose parent is missing: the message, nothing created, the page unchanged.
+  ChooseDirectory(window, kBase + L"\\missing\\child\\");
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  Answer(*installer, kDirectoryMessage, IDOK);
+  EXPECT_FALSE(Exists(kBase + L"\\missing"));
+  EXPECT_TRUE(Visible(window, kInstall));
+  EXPECT_FALSE(Visible(window, kProgress));
+
+  // Agreement unchecked: the one directory level is made, nothing else happens.
+  e2e::ClickCenter(GetDlgItem(window, kAgree));
+  ASSERT_EQ(SendMessageW(GetDlgItem(window, kAgree), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  ChooseDirectory(window, kBase + L"\\no-agreement");
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  Sleep(1500);
+  EXPECT_TRUE(Exists(kBase + L"\\no-agreement"));
+  EXPECT_TRUE(Visible(window, kInstall));
+  EXPECT_FALSE(Visible(window, kProgress));
+  EXPECT_EQ(e2e::WaitForMessageBox(installer->id(), 500), nullptr);
+  EXPECT_EQ(server_.PackageBytesSent(), 0u);
+}
+
+TEST_F(InstallFlow, ServerDownOffersTheOfflineInstaller) {
+  // Cancel ends the installer with 1005.
+  {
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = Launch(installer);
+    ASSERT_NE(window, nullptr);
+    ChooseDirectory(window, kBase);
+    e2e::ClickCenter(GetDlgItem(window, kInstall));
+    Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+    DWORD code = 0;
+    ASSERT_TRUE(installer->WaitForExit(10000, &code));
+    EXPECT_EQ(code, 1005u);
+  }
+
+  // OK hands the offline installer's address to the browser (here a command that records it)
+  // and leaves the window open until its close button ends it with 1009.
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUrlCommandKey.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key,
+                            nullptr),
+            ERROR_SUCCESS);
+  wchar_t previous[1024] = {};
+  DWORD previousSize = sizeof(previous);
+  const bool hadPrevious =
+      RegQueryValueExW(key, nullptr, nullptr, nullptr, reinterpret_cast<BYTE*>(previous), &previousSize) == ERROR_SUCCESS;
+  const std::wstring record = kBase + L"\\opened-url.txt";
+  const std::wstring command = L"C:\\windows\\system32\\cmd.exe /c echo %1>" + record;
+  RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                 static_cast<DWORD>((command.size() + 1) * sizeof(wchar_t)));
+
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = Launch(installer);
+  ChooseDirectory(window, kBase);
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  Answer(*installer, kNetworkFailedMessage, IDOK);
+  const bool opened = Eventually([&] { return !e2e::ReadFileBytes(record).empty(); });
+
+  if (hadPrevious)
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(previous), previousSize);
+  RegCloseKey(key);
+
+  ASSERT_TRUE(opened) << "the offline installer's address was not opened";
+  EXPECT_NE(e2e::ReadFileBytes(record).find("http://" + std::string(VENDOR_SERVER_NARROW) + "/consezip/InStallComplete.exe"),
+            std::string::npos)
+      << e2e::ReadFileBytes(record);
+  Sleep(500);
+  ASSERT_TRUE(installer->Running());
+  EXPECT_TRUE(Visible(window, kProgress));
+  e2e::ClickCenter(GetDlgItem(window, kClose));
+  DWORD code = 0;
+  ASSERT_TRUE(installer->WaitForExit(10000, &code));
+  EXPECT_EQ(code, 1009u);
+}
+
+TEST_F(InstallFlow, APackageAlreadyInTheTemporaryDirectoryIsNotDownloadedAgain) {
+  ASSERT_TRUE(CopyFileW(package_->windowsPath.c_str(), (temp_ + L"TavoPhoneAx.zip").c_str(), FALSE));
+  StartServer();
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = nullptr;
+  InstallInto(kBase, installer, &window);
+  EXPECT_EQ(server_.SegmentRequests(), 0) << "the package was downloaded again";
+  EXPECT_LT(server_.PackageBytesSent(), package_->size / 4);
+  int files = 0;
+  ExpectSameTree(package_->treePath, kBase + L"\\TavoPhoneAx", &files);
+
+  // The server is still asked first: without it the run is a network failure.
+  server_.Stop();
+  ASSERT_TRUE(CopyFileW(package_->windowsPath.c_str(), (temp_ + L"TavoPhoneAx.zip").c_str(), FALSE));
+  installer.reset();
+  window = Launch(installer);
+  ChooseDirectory(window, kBase);
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+}
+
+TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAgain) {
+  StartServer({package_->unixPath, L"0123456789abcdef0123456789abcdef", L""});
+  {
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = Launch(installer);
+    ChooseDirectory(window, kBase);
+    e2e::ClickCenter(GetDlgItem(window, kInstall));
+    Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+  }
+  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "a package with the wrong checksum was kept";
+
+  // The same package with one byte of an item's data changed: its checksum matches, the
+  // extraction fails, the installer ends with 1005 and the next run downloads it afresh.
+  std::string bytes = e2e::ReadFileBytes(package_->windowsPath);
+  bytes[bytes.size() / 2] ^= 0x5A;
+  const std::wstring corrupt = e2e::BuildWindowsPath(L"e2e/corrupt");
+  CreateDirectoryW(corrupt.c_str(), nullptr);
+  ASSERT_TRUE(e2e::PutFile(corrupt + L"\\TavoPhoneAx.zip", bytes));
+  StartServer({e2e::BuildUnixPath(L"e2e/corrupt/TavoPhoneAx.zip"), L"", L""});
+  {
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = Launch(installer);
+    ChooseDirectory(window, kBase);
+    e2e::ClickCenter(GetDlgItem(window, kInstall));
+    HWND first = e2e::WaitForMessageBox(installer->id(), 120000);
+    ASSERT_NE(first, nullptr) << "the extractor said nothing";
+    EXPECT_NE(e2e::MessageBoxText(first), kExtractFailedMessage) << "the extractor's own message is missing";
+    e2e::ClickCenter(GetDlgItem(first, IDOK));
+    Eventually([&] { return !IsWindow(first); }, 5000);
+    Answer(*installer, kExtractFailedMessage, IDOK, first);
+    DWORD code = 0;
+    ASSERT_TRUE(installer->WaitForExit(10000, &code));
+    EXPECT_EQ(code, 1005u);
+  }
+  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the corrupt package stays and would block every run";
+
+  StartServer();
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = nullptr;
+  InstallInto(kBase, installer, &window);
+  EXPECT_GE(server_.SegmentRequests(), 1) << "the package was not downloaded again";
+}
+
+TEST_F(InstallFlow, AnInterruptedDownloadResumesAndInstallsIdenticalFiles) {
+  StartServer({package_->unixPath, L"", L"1m"});
+  {
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = Launch(installer);
+    ChooseDirectory(window, kBase);
+    e2e::ClickCenter(GetDlgItem(window, kInstall));
+    ASSERT_TRUE(Eventually([&] { return DownloadPercent(window) >= 30; }, 120000)) << "the download did not progress";
+  }  // the installer is terminated here, mid-download
+  const std::uint64_t firstRun = server_.PackageBytesSent();
+
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = nullptr;
+  InstallInto(kBase, installer, &window);
+  const std::uint64_t secondRun = server_.PackageBytesSent() - firstRun;
+  EXPECT_LT(secondRun, package_->size * 85 / 100) << "the second run did not continue the parts";
+  int files = 0;
+  ExpectSameTree(package_->treePath, kBase + L"\\TavoPhoneAx", &files);
+}
+
+// The suite's service and helper, running from an earlier installation.
+class RunningSuite {
+ public:
+  RunningSuite() {
+    const std::wstring folder = kBase + L"\\old-suite";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring serviceExe = folder + L"\\QXLD_Sever.exe";
+    helperExe_ = folder + L"\\QXLD_Helper.exe";
+    CopyFileW((std::wstring(DEMO_SUITE_DIR) + L"\\QXLD_Sever.exe").c_str(), serviceExe.c_str(), FALSE);
+    CopyFileW((std::wstring(DEMO_SUITE_DIR) + L"\\QXLD_Helper.exe").c_str(), helperExe_.c_str(), FALSE);
+    manager_ = OpenSCManagerW(nullptr, nullptr, SC_MANAGER_ALL_ACCESS);
+    service_ = CreateServiceW(manager_, L"QXLD_Sever", L"QXLD_Sever", SERVICE_ALL_ACCESS, SERVICE_WIN32_OWN_PROCESS,
+                              SERVICE_DEMAND_START, SERVICE_ERROR_IGNORE, serviceExe.c_str(), nullptr, nullptr,
+                              nullptr, nullptr, nullptr);
+    if (!service_) service_ = OpenServiceW(manager_, L"QXLD_Sever", SERVICE_ALL_ACCESS);
+    if (service_) StartServiceW(service_, 0, nullptr);
+    helper_ = std::make_unique<e2e::InstallerProcess>(helperExe_);
+  }
+  ~RunningSuite() {
+    if (service_) {
+      SERVICE_STATUS status{};
+      ControlService(service_, SERVICE_CONTROL_STOP, &status);
+      DeleteService(service_);
+      CloseServiceHandle(service_);
+    }
+    if (manager_) CloseServiceHandle(manager_);
+  }
+  bool ServiceRunning() const {
+    SERVICE_STATUS status{};
+    return service_ && QueryServiceStatus(service_, &status) && status.dwCurrentState == SERVICE_RUNNING;
+  }
+  bool ServiceStopped() const {
+    SERVICE_STATUS status{};
+    return service_ && QueryServiceStatus(service_, &status) && status.dwCurrentState == SERVICE_STOPPED;
+  }
+  const e2e::InstallerProcess& helper() const { return *helper_; }
+
+ private:
+  std::wstring helperExe_;
+  SC_HANDLE manager_ = nullptr;
+  SC_HANDLE service_ = nullptr;
+  std::unique_ptr<e2e::InstallerProcess> helper_;
+};
+
+TEST_F(InstallFlow, TheRunningServiceAndProcessesAreStoppedBeforeExtraction) {
+  RunningSuite suite;
+  ASSERT_TRUE(Eventually([&] { return suite.ServiceRunning(); }, 10000)) << "the demo service did not start";
+  ASSERT_TRUE(suite.helper().Running());
+
+  StartServer({package_->unixPath, L"", L"4m"});
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = Launch(installer);
+  ChooseDirectory(window, kBase + L"\\with-service");
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  // The stop step runs before the worker starts, so by the first download percentage both are gone.
+  ASSERT_TRUE(Eventually([&] { return DownloadPercent(window) >= 0 || OnFinishPage(window); }, 60000));
+  EXPECT_TRUE(suite.ServiceStopped());
+  EXPECT_FALSE(suite.helper().Running());
+  EXPECT_TRUE(WaitForFinish(window));
+}
+
+TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
+  StartServer();
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = nullptr;
+  const std::wstring directory = kBase + L"\\to-uninstall\\";
+  CreateDirectoryW(directory.c_str(), nullptr);
+  InstallInto(directory, installer, &window);
+  PostMessageW(window, WM_COMMAND, kClose, 0);
+  ASSERT_TRUE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
+
+  std::wstring uninstallCommand;
+  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", &uninstallCommand));
+  e2e::InstallerProcess uninstaller(uninstallCommand);
+  HWND box = e2e::WaitForMessageBox(uninstaller.id());
+  ASSERT_NE(box, nullptr) << "the uninstaller asked nothing";
+  e2e::ClickCenter(GetDlgItem(box, IDOK));
+  DWORD code = 99;
+  ASSERT_TRUE(uninstaller.WaitForExit(20000, &code));
+  EXPECT_EQ(code, 0u);
+
+  EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
+  EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, kRunSubKey));
+  EXPECT_FALSE(e2e::HasValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion"));
+  EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
+  EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手"));
+  EXPECT_TRUE(Eventually([&] { return !Exists(directory + L"TavoPhoneAx"); })) << "the suite's folder stays";
+}
+
+}  // namespace
