@@ -6,6 +6,7 @@
 // private messages, and by reading the directory field (which waits for the window to answer).
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
 
 #include <vector>
 

@@ -5,6 +5,10 @@
 # that libminizip-dev is built from (scripts/fetch-minizip unpacks it under build/third_party).
 # Fuzz builds compile minizip from those sources too, so that it is instrumented with our code.
 
+if(WIN32)
+  # Link zlib into Install.exe itself: the mingw package also ships an import library for a DLL.
+  set(ZLIB_USE_STATIC_LIBS ON)
+endif()
 find_package(ZLIB REQUIRED)
 
 if(WIN32 OR INSTALLER_FUZZ)
