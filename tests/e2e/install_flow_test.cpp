@@ -142,9 +142,8 @@ class InstallFlow : public ::testing::Test {
   }
 
   // Answers the installer's next message box with `button` after checking its text.
-  static void Answer(const e2e::InstallerProcess& installer, const std::wstring& text, int button,
-                     HWND except = nullptr) {
-    HWND box = e2e::WaitForMessageBox(installer.id(), 120000, except);
+  static void Answer(const e2e::InstallerProcess& installer, HWND window, const std::wstring& text, int button) {
+    HWND box = e2e::WaitForMessageBox(installer.id(), 120000, window);
     ASSERT_NE(box, nullptr) << "no message box came";
     if (!text.empty()) EXPECT_EQ(e2e::MessageBoxText(box), text);
     EXPECT_EQ(e2e::WindowText(box), L"提示");
@@ -166,7 +165,7 @@ class InstallFlow : public ::testing::Test {
 };
 
 TEST_F(InstallFlow, InstallsTheSuiteRegistersItAndStartsIt) {
-  StartServer({package_->unixPath, L"", L"2m"});
+  StartServer({package_->unixPath, L"", L"1m"});
   std::unique_ptr<e2e::InstallerProcess> installer;
   HWND window = Launch(installer);
   ASSERT_NE(window, nullptr);
@@ -181,7 +180,9 @@ TEST_F(InstallFlow, InstallsTheSuiteRegistersItAndStartsIt) {
   std::vector<int> percents;
   bool sawExtracting = false;
   ASSERT_TRUE(WaitForFinish(window, &percents, &sawExtracting)) << "the finish page never came";
-  ASSERT_GE(percents.size(), 2u) << "the download percentage did not move";
+  std::string shown;
+  for (int percent : percents) shown += std::to_string(percent) + "% ";
+  ASSERT_GE(percents.size(), 2u) << "the download percentage did not move: " << shown;
   for (size_t i = 1; i < percents.size(); ++i) EXPECT_GE(percents[i], percents[i - 1]) << "percentage went back";
   EXPECT_TRUE(sawExtracting) << "the extracting display was never shown";
   EXPECT_GE(server_.SegmentRequests(), 2) << "the package was not fetched in segments";
@@ -203,7 +204,7 @@ TEST_F(InstallFlow, InstallsTheSuiteRegistersItAndStartsIt) {
   EXPECT_EQ(data, suite);
   ASSERT_TRUE(e2e::ReadString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion", &data, &type, &bytes));
   EXPECT_EQ(data, L"1.07");
-  EXPECT_EQ(bytes, 8u);
+  EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
   EXPECT_TRUE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
   const std::wstring startMenu = e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
   EXPECT_TRUE(Exists(startMenu + L"\\Tavo手机助手.lnk"));
@@ -229,22 +230,24 @@ TEST_F(InstallFlow, WithoutTheAgreementOnlyTheDirectoryIsCreated) {
   // A directory whose parent is missing: the message, nothing created, the page unchanged.
   ChooseDirectory(window, kBase + L"\\missing\\child\\");
   e2e::ClickCenter(GetDlgItem(window, kInstall));
-  Answer(*installer, kDirectoryMessage, IDOK);
+  Answer(*installer, window, kDirectoryMessage, IDOK);
   EXPECT_FALSE(Exists(kBase + L"\\missing"));
   EXPECT_TRUE(Visible(window, kInstall));
   EXPECT_FALSE(Visible(window, kProgress));
 
   // Agreement unchecked: the one directory level is made, nothing else happens.
   e2e::ClickCenter(GetDlgItem(window, kAgree));
-  ASSERT_EQ(SendMessageW(GetDlgItem(window, kAgree), BM_GETCHECK, 0, 0), BST_UNCHECKED);
+  ASSERT_TRUE(Eventually([&] { return SendMessageW(GetDlgItem(window, kAgree), BM_GETCHECK, 0, 0) == BST_UNCHECKED; },
+                         3000))
+      << "the agreement box did not take the click";
   ChooseDirectory(window, kBase + L"\\no-agreement");
   e2e::ClickCenter(GetDlgItem(window, kInstall));
   Sleep(1500);
   EXPECT_TRUE(Exists(kBase + L"\\no-agreement"));
   EXPECT_TRUE(Visible(window, kInstall));
   EXPECT_FALSE(Visible(window, kProgress));
-  EXPECT_EQ(e2e::WaitForMessageBox(installer->id(), 500), nullptr);
-  EXPECT_EQ(server_.PackageBytesSent(), 0u);
+  EXPECT_EQ(e2e::WaitForMessageBox(installer->id(), 500, window), nullptr);
+  EXPECT_EQ(server_.SegmentRequests(), 0);
 }
 
 TEST_F(InstallFlow, ServerDownOffersTheOfflineInstaller) {
@@ -255,7 +258,7 @@ TEST_F(InstallFlow, ServerDownOffersTheOfflineInstaller) {
     ASSERT_NE(window, nullptr);
     ChooseDirectory(window, kBase);
     e2e::ClickCenter(GetDlgItem(window, kInstall));
-    Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+    Answer(*installer, window, kNetworkFailedMessage, IDCANCEL);
     DWORD code = 0;
     ASSERT_TRUE(installer->WaitForExit(10000, &code));
     EXPECT_EQ(code, 1005u);
@@ -280,7 +283,7 @@ TEST_F(InstallFlow, ServerDownOffersTheOfflineInstaller) {
   HWND window = Launch(installer);
   ChooseDirectory(window, kBase);
   e2e::ClickCenter(GetDlgItem(window, kInstall));
-  Answer(*installer, kNetworkFailedMessage, IDOK);
+  Answer(*installer, window, kNetworkFailedMessage, IDOK);
   const bool opened = Eventually([&] { return !e2e::ReadFileBytes(record).empty(); });
 
   if (hadPrevious)
@@ -307,7 +310,6 @@ TEST_F(InstallFlow, APackageAlreadyInTheTemporaryDirectoryIsNotDownloadedAgain) 
   HWND window = nullptr;
   InstallInto(kBase, installer, &window);
   EXPECT_EQ(server_.SegmentRequests(), 0) << "the package was downloaded again";
-  EXPECT_LT(server_.PackageBytesSent(), package_->size / 4);
   int files = 0;
   ExpectSameTree(package_->treePath, kBase + L"\\TavoPhoneAx", &files);
 
@@ -318,7 +320,7 @@ TEST_F(InstallFlow, APackageAlreadyInTheTemporaryDirectoryIsNotDownloadedAgain) 
   window = Launch(installer);
   ChooseDirectory(window, kBase);
   e2e::ClickCenter(GetDlgItem(window, kInstall));
-  Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+  Answer(*installer, window, kNetworkFailedMessage, IDCANCEL);
 }
 
 TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAgain) {
@@ -328,7 +330,7 @@ TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAg
     HWND window = Launch(installer);
     ChooseDirectory(window, kBase);
     e2e::ClickCenter(GetDlgItem(window, kInstall));
-    Answer(*installer, kNetworkFailedMessage, IDCANCEL);
+    Answer(*installer, window, kNetworkFailedMessage, IDCANCEL);
   }
   EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "a package with the wrong checksum was kept";
 
@@ -345,12 +347,12 @@ TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAg
     HWND window = Launch(installer);
     ChooseDirectory(window, kBase);
     e2e::ClickCenter(GetDlgItem(window, kInstall));
-    HWND first = e2e::WaitForMessageBox(installer->id(), 120000);
+    HWND first = e2e::WaitForMessageBox(installer->id(), 120000, window);
     ASSERT_NE(first, nullptr) << "the extractor said nothing";
     EXPECT_NE(e2e::MessageBoxText(first), kExtractFailedMessage) << "the extractor's own message is missing";
     e2e::ClickCenter(GetDlgItem(first, IDOK));
     Eventually([&] { return !IsWindow(first); }, 5000);
-    Answer(*installer, kExtractFailedMessage, IDOK, first);
+    Answer(*installer, window, kExtractFailedMessage, IDOK);
     DWORD code = 0;
     ASSERT_TRUE(installer->WaitForExit(10000, &code));
     EXPECT_EQ(code, 1005u);
@@ -373,12 +375,14 @@ TEST_F(InstallFlow, AnInterruptedDownloadResumesAndInstallsIdenticalFiles) {
     e2e::ClickCenter(GetDlgItem(window, kInstall));
     ASSERT_TRUE(Eventually([&] { return DownloadPercent(window) >= 30; }, 120000)) << "the download did not progress";
   }  // the installer is terminated here, mid-download
-  const std::uint64_t firstRun = server_.PackageBytesSent();
+  // The server logs a request when it notices the closed connection.
+  ASSERT_TRUE(Eventually([&] { return server_.SegmentRequests() >= 2; }, 10000));
+  const std::uint64_t firstRun = server_.SegmentBytesSent();
 
   std::unique_ptr<e2e::InstallerProcess> installer;
   HWND window = nullptr;
   InstallInto(kBase, installer, &window);
-  const std::uint64_t secondRun = server_.PackageBytesSent() - firstRun;
+  const std::uint64_t secondRun = server_.SegmentBytesSent() - firstRun;
   EXPECT_LT(secondRun, package_->size * 85 / 100) << "the second run did not continue the parts";
   int files = 0;
   ExpectSameTree(package_->treePath, kBase + L"\\TavoPhoneAx", &files);

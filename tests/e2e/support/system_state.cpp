@@ -79,7 +79,10 @@ bool ReadString(HKEY root, const std::wstring& key, const std::wstring& name, st
   LONG status = RegQueryValueExW(opened, name.c_str(), nullptr, &kind, reinterpret_cast<BYTE*>(buffer), &size);
   RegCloseKey(opened);
   if (status != ERROR_SUCCESS) return false;
-  if (data) data->assign(buffer, size / sizeof(wchar_t));
+  if (data) {
+    data->assign(buffer, size / sizeof(wchar_t));
+    while (!data->empty() && data->back() == L'\0') data->pop_back();  // the stored terminator, if any
+  }
   if (type) *type = kind;
   if (bytes) *bytes = size;
   return true;

@@ -23,7 +23,9 @@ std::wstring ServerPort() {
 
 std::string Trim(std::string text) {
   while (!text.empty() && isspace(static_cast<unsigned char>(text.back()))) text.pop_back();
-  return text;
+  size_t first = 0;
+  while (first < text.size() && isspace(static_cast<unsigned char>(text[first]))) ++first;
+  return text.substr(first);
 }
 
 // Each access-log line ends: "GET /download/TavoPhoneAx.zip?md5=... HTTP/1.1" 206 123 "bytes=0-1"
@@ -47,18 +49,32 @@ void ForEachPackageRequest(Visit visit) {
 
 }  // namespace
 
+// Wine starts the Unix program but cannot wait for it: the process handle it returns is signalled
+// at once. So the command runs under /bin/sh, which writes the exit status into a file that is
+// polled through drive Z:.
 int RunUnix(const std::wstring& commandLine, DWORD timeoutMs) {
+  static int counter = 0;
+  const std::wstring name = L"e2e/unix-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
+  const std::wstring statusWindows = BuildWindowsPath(name);
+  CreateDirectoryW(BuildWindowsPath(L"e2e").c_str(), nullptr);
+  DeleteFileW(statusWindows.c_str());
+  std::wstring line = L"Z:\\bin\\sh -c \"" + commandLine + L" >/dev/null 2>&1; echo $? >" + BuildUnixPath(name) +
+                      L".tmp && mv " + BuildUnixPath(name) + L".tmp " + BuildUnixPath(name) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
-  std::wstring line = commandLine;
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
     return -1;
-  DWORD code = static_cast<DWORD>(-1);
-  if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
   CloseHandle(process.hThread);
   CloseHandle(process.hProcess);
-  return static_cast<int>(code);
+  std::string status;
+  const DWORD start = GetTickCount();
+  while ((status = ReadFileBytes(statusWindows)).empty()) {
+    if (GetTickCount() - start > timeoutMs) return -1;
+    Sleep(50);
+  }
+  DeleteFileW(statusWindows.c_str());
+  return atoi(status.c_str());
 }
 
 std::wstring BuildUnixPath(const std::wstring& relative) { return std::wstring(UNIX_BINARY_DIR) + L"/" + relative; }
@@ -111,9 +127,11 @@ void VendorServer::Stop() {
   running_ = false;
 }
 
-std::uint64_t VendorServer::PackageBytesSent() const {
+std::uint64_t VendorServer::SegmentBytesSent() const {
   std::uint64_t total = 0;
-  ForEachPackageRequest([&](std::uint64_t bytes, const std::string&) { total += bytes; });
+  ForEachPackageRequest([&](std::uint64_t bytes, const std::string& range) {
+    if (range != "\"-\"" && range != "\"bytes=0-1\"") total += bytes;
+  });
   return total;
 }
 

@@ -48,8 +48,9 @@ class VendorServer {
   [[nodiscard]] bool Start(const Options& options);
   void Stop();
 
-  // Body bytes the server has sent of the package file itself, over all requests so far.
-  [[nodiscard]] std::uint64_t PackageBytesSent() const;
+  // Body bytes sent for segment requests of the package file (not the probes: the redirect probe
+  // reads only the header, but the server may have pushed some of the body before it saw the close).
+  [[nodiscard]] std::uint64_t SegmentBytesSent() const;
   // Requests for the package file that asked for a range other than the two-byte size probe.
   [[nodiscard]] int SegmentRequests() const;
 
