@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 #include <shlobj.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 
@@ -92,6 +93,27 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
     DeleteFileW((e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk").c_str());
     e2e::RemoveTree(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手");
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Not a test: bench/install runs it (--gtest_also_run_disabled_tests) against the server it
+// started and reads the time from the click on "立即安装" to the finish page.
+TEST(InstallBenchmark, DISABLED_ClickToFinishPage) {
+  e2e::InstallerProcess installer;
+  HWND window = installer.WaitForMainWindow();
+  ASSERT_NE(window, nullptr);
+  Sleep(1000);
+  const DWORD start = GetTickCount();
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  ASSERT_TRUE(Eventually([&] { return Visible(window, kProgressText) == false && Visible(window, kInstall) &&
+                                      e2e::WindowText(GetDlgItem(window, kInstall)) == L"立即体验"; },
+                         600000));
+  std::printf("install: %lu ms\n", GetTickCount() - start);
+  std::fflush(stdout);
+  e2e::ClickCenter(GetDlgItem(window, 1009));
 }
 
 }  // namespace
