@@ -1,5 +1,5 @@
 // The whole installation as a user sees it, page by page, leaving a screenshot of each page under
-// build/screenshots/ (page-*.png): setup, setup with the options open, downloading, extracting,
+// build/screenshots/ (install-*.png): setup, setup with the options open, downloading, extracting,
 // finish, and the suite it started. It keeps the default install directory, as most users do.
 //
 // scripts/run uses it to work the installer when there is no display to show it on: it sets
@@ -43,11 +43,11 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
   HWND window = installer.WaitForMainWindow();
   ASSERT_NE(window, nullptr);
   Sleep(2000);  // the skin's first paint
-  Shoot(window, L"page-setup");
+  Shoot(window, L"install-setup");
 
   e2e::ClickCenter(GetDlgItem(window, kCustomOpen));
   Sleep(1500);
-  Shoot(window, L"page-setup-expanded");
+  Shoot(window, L"install-setup-expanded");
 
   e2e::ClickCenter(GetDlgItem(window, kInstall));
   ASSERT_TRUE(Eventually(
@@ -55,7 +55,7 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
       120000))
       << "the download did not start";
   Sleep(300);
-  Shoot(window, L"page-downloading");
+  Shoot(window, L"install-downloading");
 
   bool extracting = false;
   ASSERT_TRUE(Eventually(
@@ -63,7 +63,7 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
         if (!extracting && e2e::WindowText(GetDlgItem(window, kProgressText)) == L"正在解压文件") {
           extracting = true;
           Sleep(150);
-          Shoot(window, L"page-extracting");
+          Shoot(window, L"install-extracting");
         }
         return Visible(window, kInstall);
       },
@@ -71,7 +71,7 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
       << "the finish page never came";
   EXPECT_TRUE(extracting);
   Sleep(1500);
-  Shoot(window, L"page-finish");
+  Shoot(window, L"install-finish");
 
   e2e::ClickCenter(GetDlgItem(window, kInstall));
   DWORD code = 0;
@@ -81,7 +81,7 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
   ASSERT_TRUE(Eventually([&] { return (suite = FindWindowW(nullptr, L"Tavo手机助手")) != nullptr; }))
       << "the suite did not start";
   Sleep(1500);
-  Shoot(suite, L"page-suite");
+  Shoot(suite, L"install-suite");
   PostMessageW(suite, WM_CLOSE, 0, 0);
 
   if (!serverRunning) {  // a test leaves the prefix as it found it
