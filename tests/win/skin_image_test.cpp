@@ -14,7 +14,7 @@ namespace {
 
 using Gdiplus::Image;
 
-struct SkinImageSpec {
+struct ExpectedImage {
   int id;
   UINT width;
   UINT height;
@@ -40,19 +40,19 @@ Gdiplus::ARGB PixelOf(Image* image, int x, int y) {
 std::unique_ptr<Image> LoadId(int id) { return LoadSkinImage(MAKEINTRESOURCEW(id), kSkinImageType); }
 
 TEST(SkinImage, EveryImageLoadsFromTheResourcesWithItsSizeAndAlpha) {
-  const std::vector<SkinImageSpec> images = {
+  const std::vector<ExpectedImage> images = {
       {202, 579, 273, true}, {203, 362, 50, true}, {204, 16, 16, true},   {205, 11, 10, true},
       {206, 92, 36, true},   {207, 156, 11, true}, {217, 184, 33, true},  {218, 580, 272, false},
       {220, 22, 11, true},   {221, 65, 65, false}, {222, 65, 65, false},  {223, 65, 65, false},
       {224, 65, 65, false},  {225, 409, 33, true}, {226, 580, 274, false},
   };
-  for (const SkinImageSpec& spec : images) {
-    SCOPED_TRACE(spec.id);
-    std::unique_ptr<Image> image = LoadId(spec.id);
+  for (const ExpectedImage& expected : images) {
+    SCOPED_TRACE(expected.id);
+    std::unique_ptr<Image> image = LoadId(expected.id);
     ASSERT_NE(image, nullptr);
-    EXPECT_EQ(image->GetWidth(), spec.width);
-    EXPECT_EQ(image->GetHeight(), spec.height);
-    EXPECT_EQ(Gdiplus::IsAlphaPixelFormat(image->GetPixelFormat()) != FALSE, spec.alpha);
+    EXPECT_EQ(image->GetWidth(), expected.width);
+    EXPECT_EQ(image->GetHeight(), expected.height);
+    EXPECT_EQ(Gdiplus::IsAlphaPixelFormat(image->GetPixelFormat()) != FALSE, expected.alpha);
   }
 }
 

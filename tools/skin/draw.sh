@@ -98,8 +98,8 @@ brand_text() { text "$1" 13 white NorthWest +32+9 'Tavo手机助手'; }
 streaks() {
   local h=$1 x w a
   # The streaks stay clear of the top right corner, where the close button sits.
-  for spec in "30 70 0.07" "140 22 0.05" "300 100 0.06" "430 26 0.05" "470 50 0.07"; do
-    read -r x w a <<<"$spec"
+  for streak in "30 70 0.07" "140 22 0.05" "300 100 0.06" "430 26 0.05" "470 50 0.07"; do
+    read -r x w a <<<"$streak"
     echo "fill 'rgba(255,255,255,$a)' polygon $x,0 $((x + w)),0 $((x + w - 150)),$h $((x - 150)),$h"
   done
   echo "fill-opacity 1"
@@ -228,8 +228,8 @@ save_rgba "$tmp/225.png" "$res/skin/225.png"
 
 # The program icon: the logo on a rounded blue square; thicker strokes at the small sizes.
 icons=()
-for spec in "64 4.5 full" "48 5.5 full" "32 6.5 plain" "24 8 tiny"; do
-  read -r s sw detail <<<"$spec"
+for icon in "64 4.5 full" "48 5.5 full" "32 6.5 plain" "24 8 tiny"; do
+  read -r s sw detail <<<"$icon"
   r=$(echo "$s / 5" | bc -l)
   k=$(echo "$s / 100 * 0.92" | bc -l)
   off=$(echo "$s * 0.04" | bc -l)
