@@ -341,12 +341,7 @@ LRESULT CMainDlg::OnDestroy(UINT, WPARAM, LPARAM, BOOL&) {
 LRESULT CMainDlg::OnEraseBackground(UINT, WPARAM, LPARAM, BOOL&) { return 1; }
 
 LRESULT CMainDlg::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  if (wParam) {
-    PaintBackground(reinterpret_cast<HDC>(wParam));
-  } else {
-    win::PaintDc dc(m_hWnd);
-    PaintBackground(dc.get());
-  }
+  win::PaintGivenOrOwnDc(m_hWnd, wParam, [this](HDC dc) { PaintBackground(dc); });
   return 0;
 }
 

@@ -37,12 +37,7 @@ LRESULT CBitmapEdit::OnCreate(UINT message, WPARAM wParam, LPARAM lParam, BOOL&)
 }
 
 LRESULT CBitmapEdit::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  if (wParam) {
-    Paint(reinterpret_cast<HDC>(wParam));
-  } else {
-    win::PaintDc dc(m_hWnd);
-    Paint(dc.get());
-  }
+  win::PaintGivenOrOwnDc(m_hWnd, wParam, [this](HDC dc) { Paint(dc); });
   return 0;
 }
 

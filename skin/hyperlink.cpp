@@ -150,12 +150,7 @@ void CHyperLink::Paint(HDC dc) {
 }
 
 LRESULT CHyperLink::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
-  if (wParam) {
-    Paint(reinterpret_cast<HDC>(wParam));
-  } else {
-    win::PaintDc dc(m_hWnd);
-    Paint(dc.get());
-  }
+  win::PaintGivenOrOwnDc(m_hWnd, wParam, [this](HDC dc) { Paint(dc); });
   return 0;
 }
 

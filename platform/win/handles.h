@@ -141,6 +141,18 @@ class PaintDc {
   HDC dc_ = nullptr;
 };
 
+// Answers WM_PAINT and WM_PRINTCLIENT alike: paints into the DC that wParam carries (a snapshot
+// or a print request asks this way), otherwise between BeginPaint and EndPaint.
+template <typename PaintFn>
+void PaintGivenOrOwnDc(HWND window, WPARAM wParam, PaintFn paint) {
+  if (wParam) {
+    paint(reinterpret_cast<HDC>(wParam));
+  } else {
+    PaintDc dc(window);
+    paint(dc.get());
+  }
+}
+
 // Selects an object into a DC and puts the previous one back at scope end.
 class SelectScope {
  public:
