@@ -8,6 +8,12 @@
 if(WIN32)
   # Link zlib into Install.exe itself: the mingw package also ships an import library for a DLL.
   set(ZLIB_USE_STATIC_LIBS ON)
+  # A build directory configured before this picked the import library: look again.
+  foreach(var ZLIB_LIBRARY ZLIB_LIBRARY_RELEASE ZLIB_LIBRARY_DEBUG)
+    if("${${var}}" MATCHES "\\.dll\\.a$")
+      unset(${var} CACHE)
+    endif()
+  endforeach()
 endif()
 find_package(ZLIB REQUIRED)
 
