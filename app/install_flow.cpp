@@ -13,6 +13,7 @@
 #include "app/ids.h"
 #include "app/main_dlg.h"
 #include "download/download_callback.h"
+#include "platform/clock.h"
 #include "download/http_get.h"
 #include "platform/shell.h"
 #include "system/registration.h"
@@ -55,6 +56,58 @@ std::wstring WithTrailingSeparator(std::wstring directory) {
 }
 
 bool PathExists(const std::wstring& path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Posts the download percent to the window, at most once per 500 ms and only when it changed.
+class WindowDownloadProgress final : public IDownloadCallBack {
+ public:
+  explicit WindowDownloadProgress(HWND window) : window_(window) {}
+  int OnProgress(std::uint32_t, int percent, std::uint32_t, int) override {
+    // The engine calls this under its progress lock, one worker at a time.
+    const std::uint32_t now = platform::TickCount();
+    if (lastPost_ != 0 && now - lastPost_ <= 500) return 0;
+    lastPost_ = now;
+    if (percent != lastPercent_) {
+      lastPercent_ = percent;
+      PostMessageW(window_, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(percent), 0);
+    }
+    return 0;
+  }
+  void OnSavePath(const std::wstring&, int) override {}
+  void OnServerAddress(const std::wstring&, int) override {}
+
+ private:
+  HWND window_;
+  std::uint32_t lastPost_ = 0;
+  int lastPercent_ = 0;
+};
+
+// The extraction's outcome as the user sees it: a box with the stage's text, then the window's
+// failure handling.
+class WindowExtractReport final : public unzip::IExtractReport {
+ public:
+  explicit WindowExtractReport(HWND window) : window_(window) {}
+  void OnExtractProgress(std::int32_t index, std::int32_t count) override {
+    PostMessageW(window_, WM_EXTRACT_PROGRESS, static_cast<WPARAM>(index), count);
+  }
+  bool ExtractCancelled() override { return false; }
+  void OnExtractFinished() override { PostMessageW(window_, WM_EXTRACT_FINISHED, 0, 0); }
+  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t result, const std::wstring&, bool) override {
+    std::wstring text;
+    switch (stage) {
+      case unzip::kStageOpen: text = L"打开压缩包解压路径出错!"; break;
+      case unzip::kStageBaseDir: text = L"设置解压路径出错!"; break;
+      case unzip::kStageCount: text = L"获取压缩包对象出错!"; break;
+      case unzip::kStageItemInfo:
+      case unzip::kStageExtract: text = L"未解压完全!" + std::to_wstring(result); break;
+      case unzip::kStageCancelled: return;
+    }
+    platform::Shell().ShowMessageBox(window_, text, std::wstring(), MB_OK);
+    PostMessageW(window_, WM_EXTRACT_FAILED, stage, 0);
+  }
+
+ private:
+  HWND window_;
+};
 
 DWORD WINAPI InstallWorkerProc(void* dialog) {
   static_cast<CMainDlg*>(dialog)->RunInstallWorker();
@@ -146,8 +199,7 @@ bool CMainDlg::RunInstallWorker() {
   if (!PathExists(m_strInstallDir))  // the extractor will fail with its own message after this one
     platform::Shell().ShowMessageBox(nullptr, kDirectoryMessage, kNotice, MB_OK);
 
-  CDriverDownloadCallBack callback;
-  callback.SetWindow(m_hWnd);
+  WindowDownloadProgress callback(m_hWnd);
 
   // The package path must fit MAX_PATH with the package name; a longer temporary directory is
   // reported like any other failed download instead of being cut into another path.
@@ -163,7 +215,8 @@ bool CMainDlg::RunInstallWorker() {
   if (result == DL_OK || result == DL_ALREADY_PRESENT) {
     PostMessageW(m_hWnd, WM_EXTRACT_START, 0, 0);
     const std::wstring package = std::wstring(tempDir) + kPackageName;
-    ExtractPackage(package, m_strInstallDir, m_hWnd);  // it reports its own outcome to the window
+    WindowExtractReport report(m_hWnd);
+    (void)ExtractPackage(package, m_strInstallDir, report);  // the report tells the window the outcome
   } else {
     PostMessageW(m_hWnd, WM_NETWORK_FAILED, 7, 0);
   }

@@ -10,7 +10,7 @@
 #include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform/md5.h"
+#include "platform/hash.h"
 #include "platform/text.h"
 
 namespace {
@@ -67,17 +67,6 @@ std::string ReadSmallFile(const std::wstring& path) {
   while (text.size() < 4096 && (n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
   std::fclose(file);
   return text;
-}
-
-bool EqualIgnoringCase(const std::wstring& a, const std::wstring& b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    wchar_t x = a[i], y = b[i];
-    if (x >= L'a' && x <= L'z') x = static_cast<wchar_t>(x - 32);
-    if (y >= L'a' && y <= L'z') y = static_cast<wchar_t>(y - 32);
-    if (x != y) return false;
-  }
-  return true;
 }
 
 }  // namespace
@@ -359,7 +348,7 @@ bool CHttpGet::DownloadSegments(const std::wstring& host, const std::wstring& pa
   (void)platform::RemoveFile(PartsRecordName(target));
   m_pSegments.reset();
 
-  if (!md5.empty() && !EqualIgnoringCase(FileMd5Hex(target), md5)) {
+  if (!md5.empty() && !platform::EqualsIgnoringCase(FileMd5Hex(target), md5)) {
     (void)platform::RemoveFile(target);
     SetResult(DL_CHECKSUM_MISMATCH);
     return false;
@@ -377,17 +366,9 @@ bool CHttpGet::RunDownload(const std::wstring& host, const std::wstring& path, c
 std::wstring FileMd5Hex(const std::wstring& path) {
   std::FILE* file = platform::OpenFile(path, "rb");
   if (!file) return {};
-  unsigned char digest[16];
-  const bool ok = platform::Md5OfStream(file, kCopyBlock, digest);
+  const std::vector<std::uint8_t> digest = platform::DigestOfStream(platform::DigestKind::kMd5, file, kCopyBlock);
   std::fclose(file);
-  if (!ok) return {};
-  static const wchar_t kHex[] = L"0123456789ABCDEF";
-  std::wstring hex;
-  for (unsigned char byte : digest) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
-  return hex;
+  return platform::HexUpper(digest);
 }
 
 bool MakeDirectoryPath(const std::wstring& path) {

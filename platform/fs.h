@@ -32,3 +32,11 @@ std::size_t PathRootLength(const std::wstring& path);
 bool CreateDirectoryLevel(const std::wstring& path);
 
 }  // namespace platform
+
+namespace platform {
+
+// Creates the directory and every missing level above it (an existing directory counts as made).
+// False when the path has no root or its last level does not exist afterwards.
+bool CreateDirectoryChain(const std::wstring& path);
+
+}  // namespace platform
