@@ -8,7 +8,8 @@
 
 #include "app/ids.h"
 #include "app/main_dlg.h"
-#include "app/message_loop.h"
+#include "platform/win/handles.h"
+#include "platform/win/message_loop.h"
 
 int RunInstaller(int showCommand) {
   CMessageLoop loop;
@@ -30,17 +31,16 @@ int RunInstaller(int showCommand) {
 }
 
 int RunProcess(void* instance, int showCommand) {
-  CoInitialize(nullptr);  // a failure only shows as missing shortcuts: ignored
-
   Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread, codecs
   ULONG_PTR gdiplusToken = 0;
-  Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);  // a failure only shows as missing images
-
-  g_module.Init(static_cast<HINSTANCE>(instance));
-  int code = RunInstaller(showCommand);
-
-  g_module.Term();
-  CoUninitialize();
+  int code = 0;
+  {
+    win::ComScope com;  // a failure only shows as missing shortcuts
+    Gdiplus::GdiplusStartup(&gdiplusToken, &input, nullptr);  // a failure only shows as missing images
+    g_module.Init(static_cast<HINSTANCE>(instance));
+    code = RunInstaller(showCommand);
+    g_module.Term();
+  }  // COM ends before GDI+
   Gdiplus::GdiplusShutdown(gdiplusToken);
   return code;
 }

@@ -8,6 +8,7 @@
 
 #include "app/ids.h"
 #include "platform/shell.h"
+#include "platform/win/handles.h"
 #include "skin/skin_font.h"
 
 namespace {
@@ -65,6 +66,20 @@ const FeatureCaption kFeatureCaptions[] = {
 const int kTransparentStatics[] = {1232, 1233, 1234, 1235, IDC_TERMS_LINK, IDC_INSTALL_DIR_LABEL, IDC_OPTIONS_LABEL,
                                    IDC_AGREE};
 
+// Views as masks for the page table.
+constexpr unsigned Shown(std::initializer_list<int> views) {
+  unsigned mask = 0;
+  for (int view : views) mask |= 1u << view;
+  return mask;
+}
+constexpr unsigned kOnSetup = Shown({CMainDlg::VIEW_SETUP, CMainDlg::VIEW_SETUP_EXPANDED});
+constexpr unsigned kOnSetupCollapsed = Shown({CMainDlg::VIEW_SETUP});
+constexpr unsigned kOnSetupExpanded = Shown({CMainDlg::VIEW_SETUP_EXPANDED});
+constexpr unsigned kOnProgress = Shown({CMainDlg::PAGE_DOWNLOADING, CMainDlg::PAGE_EXTRACTING});
+constexpr unsigned kOnDownloading = Shown({CMainDlg::PAGE_DOWNLOADING});
+constexpr unsigned kOnExtracting = Shown({CMainDlg::PAGE_EXTRACTING});
+constexpr unsigned kOnFinished = Shown({CMainDlg::PAGE_FINISHED});
+
 int CALLBACK BrowseCallback(HWND picker, UINT message, LPARAM, LPARAM startFolder) {
   if (message == BFFM_INITIALIZED) SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, startFolder);
   return 0;
@@ -112,6 +127,7 @@ const MessageMapEntry<CMainDlg> CMainDlg::kMessageMap[] = {
 };
 
 CMainDlg::~CMainDlg() {
+  m_job.reset();  // cancels and joins: nothing reports to this object afterwards
   if (m_hWnd && IsWindow(m_hWnd)) DestroyWindow();
 }
 
@@ -211,6 +227,7 @@ void CMainDlg::CreateOption(HWND& box, DhStatic& caption, int boxId, const RECT&
   box = CreateChild(L"BUTTON", nullptr, WS_CHILD | WS_VISIBLE | BS_AUTOCHECKBOX | boxStyle, boxRect, boxId);
   caption.Create(m_hWnd, captionRect, nullptr, WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, static_cast<UINT>(captionId));
   caption.m_nIndex = index;
+  caption.m_uClickMessage = WM_OPTION_LABEL_CLICKED;
   SetWindowTextW(caption.m_hWnd, text);
   SendMessageW(caption.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontOption.get()), TRUE);
 }
@@ -222,6 +239,7 @@ void CMainDlg::CreateControls() {
   SendMessageW(m_btnInstall.m_hWnd, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontButton.get()), TRUE);
   SetWindowTextW(m_btnInstall.m_hWnd, L"立即安装");
   m_btnInstall.UpdateStateImages();
+  Place(m_btnInstall.m_hWnd, kOnSetup | kOnFinished);
   m_btnInstall.m_crTextNormal = m_btnInstall.m_crTextPressed = m_btnInstall.m_crTextHover =
       m_btnInstall.m_crTextDisabled = RGB(255, 255, 255);
   m_btnInstall.UpdateStateImages();
@@ -231,19 +249,26 @@ void CMainDlg::CreateControls() {
   CreateOption(m_hWndAgree, m_lblAgree, IDC_AGREE, {18, 370, 31, 383}, WS_TABSTOP, IDC_AGREE_LABEL,
                {34, 369, 70, 385}, L"我同意", 1);
   SendMessageW(m_hWndAgree, BM_SETCHECK, BST_CHECKED, 0);
+  Place(m_hWndAgree, kOnSetup);
+  Place(m_lblAgree.m_hWnd, kOnSetup);
   CreateOption(m_hWndDesktopShortcut, m_lblDesktop, IDC_DESKTOP_SHORTCUT, {66, 525, 79, 538}, 0, IDC_DESKTOP_LABEL,
                {82, 524, 183, 540}, L"建立桌面快捷方式", 2);
   CreateOption(m_hWndAutorun, m_lblAutorun, IDC_AUTORUN, {305, 525, 318, 538}, 0, IDC_AUTORUN_LABEL,
                {321, 524, 380, 540}, L"开机启动", 3);
   CreateOption(m_hWndStartMenuShortcut, m_lblStartMenu, IDC_STARTMENU_SHORTCUT, {66, 555, 79, 568}, 0,
                IDC_STARTMENU_LABEL, {81, 554, 220, 570}, L"建立开始菜单快捷方式", 4);
-  for (HWND box : {m_hWndDesktopShortcut, m_hWndAutorun, m_hWndStartMenuShortcut})
+  for (HWND box : {m_hWndDesktopShortcut, m_hWndAutorun, m_hWndStartMenuShortcut}) {
     SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+    Place(box, kOnSetupExpanded);
+  }
+  for (HWND caption : {m_lblDesktop.m_hWnd, m_lblAutorun.m_hWnd, m_lblStartMenu.m_hWnd})
+    Place(caption, kOnSetupExpanded);
 
   // Custom install open and close, and the window's close button.
   CreateButton(m_btnCustomOpen, kRowCustomOpen);
   CreateButton(m_btnCustomClose, kRowCustomClose);
-  ShowWindow(m_btnCustomClose.m_hWnd, SW_HIDE);
+  Place(m_btnCustomOpen.m_hWnd, kOnSetupCollapsed);
+  Place(m_btnCustomClose.m_hWnd, kOnSetupExpanded);
   CreateButton(m_btnClose, kRowClose);
 
   // The user-agreement link, made from a plain static.
@@ -253,6 +278,7 @@ void CMainDlg::CreateControls() {
   m_linkTerms.SubclassWindow(m_hWndTermsStatic);
   m_linkTerms.SetHyperLinkExtendedStyle(m_linkTerms.GetHyperLinkExtendedStyle() | CHyperLink::kLinkNotifyParent);
   m_linkTerms.SetLabel(L"《用户协议》");
+  Place(m_hWndTermsStatic, kOnSetup);
 
   // Section labels of the install options.
   m_fontLabel.reset(CreateSkinFont(kSkinFontFace, kLabelFontSize));
@@ -265,6 +291,8 @@ void CMainDlg::CreateControls() {
 
   CreateInstallDirField();
   CreateButton(m_btnBrowse, kRowBrowse);
+  for (HWND control : {m_hWndInstallDirLabel, m_hWndOptionsLabel, m_editInstallDir.m_hWnd, m_btnBrowse.m_hWnd})
+    Place(control, kOnSetupExpanded);
 
   // The progress page's feature icons and captions, hidden until then.
   for (int i = 0; i < 4; ++i) CreateButton(m_btnFeatures[i], kRowFeature1 + i);
@@ -275,8 +303,8 @@ void CMainDlg::CreateControls() {
     SendMessageW(m_hWndFeatureCaptions[i], WM_SETFONT, reinterpret_cast<WPARAM>(m_fontFeature.get()), TRUE);
   }
   for (int i = 0; i < 4; ++i) {
-    ShowWindow(m_btnFeatures[i].m_hWnd, SW_HIDE);
-    ShowWindow(m_hWndFeatureCaptions[i], SW_HIDE);
+    Place(m_btnFeatures[i].m_hWnd, kOnProgress);
+    Place(m_hWndFeatureCaptions[i], kOnProgress);
   }
 
   // The progress display.
@@ -293,13 +321,34 @@ void CMainDlg::CreateControls() {
   InitCommonControlsEx(&classes);  // without it the bar is missing; nothing else depends on it
   m_hWndProgress = CreateChild(PROGRESS_CLASSW, nullptr, WS_CHILD | WS_VISIBLE, {20, 335, 560, 345}, IDC_PROGRESS);
   SendMessageW(m_hWndProgress, PBM_SETPOS, 0, 0);
+  Place(m_hWndProgressText, kOnProgress);
+  Place(m_hWndProgress, kOnProgress);
+  Place(m_hWndDownloadPercent, kOnDownloading);
+  Place(m_hWndExtractPercent, kOnExtracting);
 
-  ShowWindow(m_hWndProgressText, SW_HIDE);
-  ShowWindow(m_hWndProgress, SW_HIDE);
-  m_nPage = PAGE_SETUP;
-  ShowWindow(m_hWndDownloadPercent, SW_HIDE);
-  ShowWindow(m_hWndExtractPercent, SW_HIDE);
   m_bInstalled = FALSE;
+  ShowPage(VIEW_SETUP);
+}
+
+void CMainDlg::ShowPage(View view) {
+  for (const auto& [control, views] : m_pageControls) ShowWindow(control, (views >> view) & 1 ? SW_SHOW : SW_HIDE);
+  const bool progress = view == PAGE_DOWNLOADING || view == PAGE_EXTRACTING;
+  if (progress && m_view != PAGE_DOWNLOADING && m_view != PAGE_EXTRACTING) {
+    // The progress pages are drawn for the collapsed height.
+    RECT window{};
+    GetWindowRect(m_hWnd, &window);
+    if (window.bottom - window.top > 450) ResizeBy(-kExpandHeight);
+  }
+  m_view = view;
+  m_nPage = progress ? PAGE_PROGRESS : view == PAGE_FINISHED ? PAGE_FINISH : PAGE_SETUP;
+  InvalidateWholeWindow();
+}
+
+void CMainDlg::InvalidateWholeWindow() {
+  RECT window{};
+  GetWindowRect(m_hWnd, &window);
+  RECT area{0, 0, window.right - window.left, window.bottom - window.top};
+  InvalidateRect(m_hWnd, &area, FALSE);
 }
 
 void CMainDlg::CreateInstallDirField() {
@@ -391,18 +440,18 @@ LRESULT CMainDlg::OnTermsLinkClick(UINT, WPARAM, LPARAM, BOOL&) {
 }
 
 LRESULT CMainDlg::OnCustomOpen(UINT, WPARAM, LPARAM, BOOL&) {
-  if (SendMessageW(m_hWndAgree, BM_GETCHECK, 0, 0) > 0) {
-    ShowWindow(m_btnCustomOpen.m_hWnd, SW_HIDE);
-    ShowWindow(m_btnCustomClose.m_hWnd, SW_SHOW);
+  if (m_view == VIEW_SETUP && SendMessageW(m_hWndAgree, BM_GETCHECK, 0, 0) > 0) {
     ResizeBy(kExpandHeight);
+    ShowPage(VIEW_SETUP_EXPANDED);
   }
   return 0;
 }
 
 LRESULT CMainDlg::OnCustomClose(UINT, WPARAM, LPARAM, BOOL&) {
-  ShowWindow(m_btnCustomClose.m_hWnd, SW_HIDE);
-  ShowWindow(m_btnCustomOpen.m_hWnd, SW_SHOW);
-  ResizeBy(-kExpandHeight);
+  if (m_view == VIEW_SETUP_EXPANDED) {
+    ResizeBy(-kExpandHeight);
+    ShowPage(VIEW_SETUP);
+  }
   return 0;
 }
 
@@ -414,6 +463,8 @@ void CMainDlg::ResizeBy(int heightChange) {
 }
 
 LRESULT CMainDlg::OnClose(UINT, WPARAM, LPARAM, BOOL&) {
+  // The job stops at its next check; the destructor joins it once the loop has ended.
+  if (m_job) m_job->Cancel();
   DestroyWindow();
   PostQuitMessage(EXIT_CLOSED);
   return 0;
@@ -425,29 +476,24 @@ LRESULT CMainDlg::OnBrowse(UINT, WPARAM, LPARAM, BOOL&) {
   std::wstring start = m_strInstallDir;
   if (!start.empty() && start.back() == L'\\') start.pop_back();
 
-  win::ComPtr<IMalloc> allocator;
-  if (SUCCEEDED(SHGetMalloc(allocator.put()))) {
-    PIDLIST_ABSOLUTE root = nullptr;
-    SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, &root);  // a null root is the desktop too
-    wchar_t displayName[MAX_PATH] = {};
-    BROWSEINFOW browse{};
-    browse.hwndOwner = nullptr;
-    browse.pidlRoot = root;
-    browse.pszDisplayName = displayName;
-    browse.lpszTitle = kBrowseTitle;
-    browse.ulFlags = BIF_RETURNONLYFSDIRS;
-    browse.lpfn = &BrowseCallback;
-    browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
-    PIDLIST_ABSOLUTE chosen = SHBrowseForFolderW(&browse);
-    if (chosen) {
-      wchar_t path[MAX_PATH] = {};
-      if (SHGetPathFromIDListW(chosen, path)) {
-        m_strInstallDir = path;
-        if (!m_strInstallDir.empty() && m_strInstallDir.back() != L'\\') m_strInstallDir += L'\\';
-      }
-      allocator->Free(chosen);
-    }
-    if (root) allocator->Free(root);
+  win::UniqueCoTaskMem<ITEMIDLIST_ABSOLUTE> root;
+  SHGetSpecialFolderLocation(nullptr, CSIDL_DESKTOP, root.put());  // a null root is the desktop too
+  wchar_t displayName[MAX_PATH] = {};
+  BROWSEINFOW browse{};
+  // Owned by the window, which is disabled while the picker is open: the install command cannot
+  // start, or the directory change, under a running installation.
+  browse.hwndOwner = m_hWnd;
+  browse.pidlRoot = root.get();
+  browse.pszDisplayName = displayName;
+  browse.lpszTitle = kBrowseTitle;
+  browse.ulFlags = BIF_RETURNONLYFSDIRS;
+  browse.lpfn = &BrowseCallback;
+  browse.lParam = reinterpret_cast<LPARAM>(start.c_str());
+  win::UniqueCoTaskMem<ITEMIDLIST_ABSOLUTE> chosen(SHBrowseForFolderW(&browse));
+  wchar_t path[MAX_PATH] = {};
+  if (chosen && SHGetPathFromIDListW(chosen.get(), path)) {
+    m_strInstallDir = path;
+    if (!m_strInstallDir.empty() && m_strInstallDir.back() != L'\\') m_strInstallDir += L'\\';
   }
 
   Trim(m_strInstallDir);
@@ -492,6 +538,7 @@ LRESULT CMainDlg::OnExtractProgress(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
 }
 
 LRESULT CMainDlg::OnInstallerQuit(UINT, WPARAM, LPARAM, BOOL&) {
+  if (m_job) m_job->Cancel();
   DestroyWindow();
   PostQuitMessage(m_wExitCode);
   return 0;

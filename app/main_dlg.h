@@ -1,16 +1,21 @@
 // CMainDlg: the installer's one window and the owner of the install flow's interface state.
 //
-// Other threads reach the window only by posting the private messages of app/ids.h to m_hWnd;
-// the one exception is ReadInstallDir, which waits for the window's thread to answer.
+// The window owns the install job (app/install_job.h) and its thread: the job reaches the window
+// only by posting the private messages of app/ids.h, and the window cancels and joins the job
+// before it is destroyed.
 #pragma once
 
 #include <windows.h>
 
+#include <memory>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "app/dialog_window.h"
-#include "app/message_loop.h"
+#include "app/install_job.h"
+#include "platform/win/dialog_window.h"
 #include "platform/win/handles.h"
+#include "platform/win/message_loop.h"
 #include "platform/win/message_map.h"
 #include "res/resource.h"
 #include "skin/bitmap_edit.h"
@@ -19,12 +24,31 @@
 #include "skin/hyperlink.h"
 #include "skin/page_background.h"
 
+// The job's reports as messages to the window (defined with the install flow).
+class WindowInstallEvents final : public IInstallEvents {
+ public:
+  explicit WindowInstallEvents(HWND window) : window_(window) {}
+  void OnDownloadProgress(int percent) override;
+  void OnExtractStart() override;
+  void OnExtractProgress(std::int32_t index, std::int32_t count) override;
+  void OnInstallEnded(const InstallResult& result) override;
+
+ private:
+  HWND window_;
+};
+
 class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, public CIdleHandler {
  public:
   static constexpr UINT IDD = IDD_MAINDLG;
 
   // The page whose background the window paints.
-  enum Page : int { PAGE_SETUP = 0, PAGE_PROGRESS = 1, PAGE_FINISH = 2 };
+  enum Page : int {
+    PAGE_SETUP = CPageBackground::kSetup,
+    PAGE_PROGRESS = CPageBackground::kProgress,
+    PAGE_FINISH = CPageBackground::kFinish
+  };
+  // What the window shows; every control's visibility follows from it (kPageControls).
+  enum View : int { VIEW_SETUP, VIEW_SETUP_EXPANDED, PAGE_DOWNLOADING, PAGE_EXTRACTING, PAGE_FINISHED };
 
   // The window's height grows by this much when the install options are shown.
   static constexpr int kExpandHeight = 200;
@@ -32,7 +56,8 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   static constexpr int kClientWidth = 580;
 
   CMainDlg() = default;
-  // Destroys the window while every control object is still alive.
+  // Cancels and joins the install job, then destroys the window while every control object is
+  // still alive.
   ~CMainDlg();
 
   bool FilterMessage(MSG* message) override;
@@ -40,16 +65,16 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
 
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
-  // The text of the install-directory field; empty when the field is empty. Callable from the
-  // install worker: the window's thread answers.
+  // The text of the install-directory field; empty when the field is empty.
   std::wstring ReadInstallDir() const;
 
-  // The install worker's body: downloads the package into the temporary directory and extracts
-  // it into the install directory, reporting to the window by posted messages. Always true.
-  bool RunInstallWorker();
+  // Shows the controls of `view` and hides all others; sets the background page and, for the
+  // progress pages, brings an expanded window back to its collapsed height.
+  void ShowPage(View view);
+  View CurrentView() const { return m_view; }
+  // The running or finished install job, null before the install command.
+  const CInstallJob* Job() const { return m_job.get(); }
 
-  // True when `directory` exists or its last level could be created (missing parents are not).
-  static bool EnsureDirLevel(const std::wstring& directory);
   // The longest install directory, final "\\" included, that every path built on it fits.
   static size_t MaxInstallDirLength();
 
@@ -87,8 +112,8 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   void CreateInstallDirField();
   void ResizeBy(int heightChange);
   void PaintBackground(HDC dc);
-  void ShowProgressPage();
-  void ShowFinishPage();
+  // Records which views show `control` (a mask of 1 << View).
+  void Place(HWND control, unsigned views) { m_pageControls.emplace_back(control, views); }
   void LaunchSuite();
   void InvalidateWholeWindow();
 
@@ -128,17 +153,21 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   win::UniqueIcon m_iconSmall;
   CPageBackground m_background;
 
+  // Every control whose visibility depends on the view, with the views that show it.
+  std::vector<std::pair<HWND, unsigned>> m_pageControls;
+  View m_view = VIEW_SETUP;
+  // Declared before the job, which reports through it: the job goes first.
+  std::unique_ptr<WindowInstallEvents> m_events;
+  std::unique_ptr<CInstallJob> m_job;
+
  public:
-  // Interface state shared with the install flow; used on the window's thread only, except that
-  // the install worker reads the directory.
+  // Interface state shared with the install flow; used on the window's thread only.
 
   // The install directory as last accepted; ends with "\\" once the window has set it.
   std::wstring m_strInstallDir;
   int m_nPage = PAGE_SETUP;
   // Set when the finish page is shown: the install button then starts the suite.
   BOOL m_bInstalled = FALSE;
-  // The suite's process names, filled by the install command.
-  std::wstring m_strProcessNames[7];
   // The extraction percentage last shown.
   int m_nLastExtractPercent = 0;
   // The quit code of WM_INSTALLER_QUIT: the id of the command that started the installation.

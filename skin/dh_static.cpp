@@ -1,7 +1,5 @@
 #include "skin/dh_static.h"
 
-#include "app/ids.h"
-
 const MessageMapEntry<DhStatic> DhStatic::kMessageMap[] = {
     {OnMessage(WM_LBUTTONDOWN), &DhStatic::OnLButtonDown},
 };
@@ -11,6 +9,6 @@ bool DhStatic::ProcessWindowMessage(HWND, UINT message, WPARAM wParam, LPARAM lP
 }
 
 LRESULT DhStatic::OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&) {
-  SendMessageW(GetParent(m_hWnd), WM_OPTION_LABEL_CLICKED, static_cast<WPARAM>(m_nIndex), 0);
+  if (m_uClickMessage != 0) SendMessageW(GetParent(m_hWnd), m_uClickMessage, static_cast<WPARAM>(m_nIndex), 0);
   return 0;
 }

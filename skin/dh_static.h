@@ -1,7 +1,7 @@
 // DhStatic: the clickable caption beside an option check box.
 //
 // A standard static under a class name of its own. A left-button press on it sends (not posts)
-// WM_OPTION_LABEL_CLICKED to the parent with the caption's option index; the static itself does
+// the parent's click message (m_uClickMessage) with the caption's option index; the static itself does
 // not see the press. Text, font and colours are those of a standard static, the colours coming
 // from the parent's answer to WM_CTLCOLORSTATIC. Create it with SS_NOTIFY, or the static lets
 // the mouse through to the window beneath.
@@ -28,6 +28,8 @@ class DhStatic : public win::CWindowImpl<DhStatic> {
 
   // The number reported to the parent when the caption is clicked.
   int m_nIndex = 0;
+  // The message the parent receives for a click (the parent owns its message numbers).
+  UINT m_uClickMessage = 0;
 
  private:
   LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);

@@ -117,11 +117,9 @@ void CHyperLink::MakeFonts() {
 RECT CHyperLink::LabelRect() {
   RECT rect{};
   GetClientRect(m_hWnd, &rect);
-  HDC dc = GetDC(m_hWnd);
-  HGDIOBJ old = SelectObject(dc, m_linkFont ? static_cast<HGDIOBJ>(m_linkFont.get()) : GetStockObject(DEFAULT_GUI_FONT));
-  DrawTextW(dc, m_strLabel.c_str(), -1, &rect, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
-  SelectObject(dc, old);
-  ReleaseDC(m_hWnd, dc);
+  win::WindowDc dc(m_hWnd);
+  win::SelectScope font(dc.get(), m_linkFont ? static_cast<HGDIOBJ>(m_linkFont.get()) : GetStockObject(DEFAULT_GUI_FONT));
+  DrawTextW(dc.get(), m_strLabel.c_str(), -1, &rect, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX | DT_CALCRECT);
   return rect;
 }
 

@@ -3,6 +3,8 @@
 #include <cstdlib>
 #include <cwchar>
 
+#include "platform/win/handles.h"
+
 int SkinFontHeight(HDC dc, int pixelsPerInch, int tenthsOfPoint) noexcept {
   POINT points[2] = {{0, MulDiv(pixelsPerInch, tenthsOfPoint, 720)}, {0, 0}};
   DPtoLP(dc, points, 2);  // fails only for a bad DC; the device units are then used as they are
@@ -14,8 +16,7 @@ HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint) noexcept {
   font.lfCharSet = DEFAULT_CHARSET;
   wcsncpy(font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
 
-  HDC screen = GetDC(nullptr);
-  font.lfHeight = SkinFontHeight(screen, GetDeviceCaps(screen, LOGPIXELSY), tenthsOfPoint);
-  ReleaseDC(nullptr, screen);
+  win::WindowDc screen(nullptr);
+  font.lfHeight = SkinFontHeight(screen.get(), GetDeviceCaps(screen.get(), LOGPIXELSY), tenthsOfPoint);
   return CreateFontIndirectW(&font);
 }

@@ -3,19 +3,19 @@
 #include <windows.h>
 #include <tlhelp32.h>
 
+#include <algorithm>
+
+#include "platform/text.h"
 #include "platform/win/handles.h"
 
 namespace {
 
 constexpr DWORD kStopLimitMs = 10000;
 
-bool EqualsIgnoringAsciiCase(const wchar_t* a, const std::wstring& b) {
-  auto lower = [](wchar_t c) { return c >= L'A' && c <= L'Z' ? static_cast<wchar_t>(c - L'A' + L'a') : c; };
-  std::size_t i = 0;
-  for (; a[i] != L'\0' && i < b.size(); ++i)
-    if (lower(a[i]) != lower(b[i])) return false;
-  return a[i] == L'\0' && i == b.size();
-}
+// One wait between two status reads: the service's wait hint, but never less than a second
+// (a hint of 0 would spin) nor more than ten (a service may claim any hint).
+constexpr DWORD kMinWaitMs = 1000;
+constexpr DWORD kMaxWaitMs = 10000;
 
 // The service's current state read with fresh handles; false when it cannot be read.
 bool QueryServiceState(const wchar_t* serviceName, DWORD* state) {
@@ -56,7 +56,9 @@ bool WaitForServiceState(SC_HANDLE service, DWORD desiredState, SERVICE_STATUS* 
       }
       lastCheckPoint = status->dwCheckPoint;
     }
-    Sleep(status->dwWaitHint);
+    DWORD wait = std::clamp<DWORD>(status->dwWaitHint, kMinWaitMs, kMaxWaitMs);
+    if (limitMs != INFINITE) wait = std::min<DWORD>(wait, limitMs - (GetTickCount() - start));
+    Sleep(wait);
     if (!QueryServiceStatus(service, status)) return false;
   }
 }
@@ -88,7 +90,7 @@ void KillSuiteProcesses(const std::vector<std::wstring>& names) noexcept {
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
     for (const std::wstring& name : names) {
-      if (!EqualsIgnoringAsciiCase(entry.szExeFile, name)) continue;
+      if (!platform::EqualsIgnoringCase(entry.szExeFile, name)) continue;
       win::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
       // A process of another account with higher rights cannot be opened or ended: skipped.
       if (process) TerminateProcess(process.get(), 0);

@@ -12,14 +12,15 @@
 // The suite's Windows service.
 inline constexpr wchar_t kSuiteServiceName[] = L"QXLD_Sever";
 
-// Asks the service `serviceName` to stop and waits up to 10 s (plus the last wait hint it
-// reported) for it. True when, afterwards, the service is found stopped; false when it is not
-// installed, cannot be opened or has not stopped. Returns at once when the service cannot be opened.
+// Asks the service `serviceName` to stop and waits up to 10 s for it. True when, afterwards, the
+// service is found stopped; false when it is not installed, cannot be opened or has not stopped.
+// Returns at once when the service cannot be opened.
 [[nodiscard]] bool StopSuiteService(const wchar_t* serviceName) noexcept;
 
 // Polls `service` (opened with SERVICE_QUERY_STATUS) until it reports `desiredState`, sleeping for
-// the wait hint it reports between reads. True when the state was reached or `limitMs` ran out
-// (then GetLastError() is ERROR_TIMEOUT); INFINITE means no limit. False when the status cannot be
+// the wait hint it reports, clamped to 1–10 s and never past the limit, between reads. True when
+// the state was reached or `limitMs` ran out (then GetLastError() is ERROR_TIMEOUT); INFINITE
+// means no limit. False when the status cannot be
 // read or the service stays in one state without raising its checkpoint between two reads. The
 // last status read is left in `status`.
 [[nodiscard]] bool WaitForServiceState(SC_HANDLE service, DWORD desiredState, SERVICE_STATUS* status,

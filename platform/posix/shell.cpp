@@ -8,14 +8,9 @@
 namespace platform {
 namespace {
 
-// Without a window system nothing can be posted; boxes and opened targets are reported on stderr.
+// Without a desktop there is nothing to open: the target is reported on stderr.
 class ConsoleShell final : public IShell {
  public:
-  bool Post(WindowHandle, unsigned, std::uintptr_t, std::intptr_t) override { return false; }
-  int ShowMessageBox(WindowHandle, const std::wstring& text, const std::wstring& caption, unsigned) override {
-    std::fprintf(stderr, "[%s] %s\n", ToUtf8(caption).c_str(), ToUtf8(text).c_str());
-    return kIdOk;
-  }
   bool Open(const std::wstring& target) override {
     std::fprintf(stderr, "open %s\n", ToUtf8(target).c_str());
     return false;

@@ -10,14 +10,6 @@ namespace {
 
 class DesktopShell final : public IShell {
  public:
-  bool Post(WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-    return PostMessageW(static_cast<HWND>(window), message, wParam, lParam) != FALSE;
-  }
-  int ShowMessageBox(WindowHandle owner, const std::wstring& text, const std::wstring& caption,
-                     unsigned type) override {
-    return MessageBoxW(static_cast<HWND>(owner), text.c_str(), caption.empty() ? nullptr : caption.c_str(),
-                       type);
-  }
   bool Open(const std::wstring& target) override {
     auto result = ShellExecuteW(nullptr, L"open", target.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
     return reinterpret_cast<INT_PTR>(result) > 32;

@@ -1,5 +1,5 @@
 // The message loop's filter order and idle bookkeeping, on a real Win32 message queue.
-#include "app/message_loop.h"
+#include "platform/win/message_loop.h"
 
 #include <gtest/gtest.h>
 

@@ -82,6 +82,7 @@ TEST(DhStaticCaption, PressSendsItsIndexToTheParentSynchronously) {
     DhStatic caption;
     ASSERT_NE(caption.Create(parent, {10, 10, 80, 30}, L"我同意", WS_CHILD | WS_VISIBLE | SS_NOTIFY, 0, 1232), nullptr);
     caption.m_nIndex = 3;
+    caption.m_uClickMessage = WM_OPTION_LABEL_CLICKED;
     EXPECT_EQ(SendMessageW(caption.m_hWnd, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5)), 0);
     EXPECT_EQ(GetWindowLongPtrW(parent, GWLP_USERDATA), 3);
     EXPECT_EQ(testing_support::TextOf(caption.m_hWnd), L"我同意");

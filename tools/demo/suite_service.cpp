@@ -14,6 +14,8 @@
 #include <cstdio>
 #include <cwchar>
 
+#include "platform/win/handles.h"
+
 namespace {
 
 constexpr wchar_t kServiceName[] = L"QXLD_Sever";
@@ -61,19 +63,18 @@ void WINAPI ServiceMain(DWORD argc, wchar_t** argv) {
   g_statusHandle = RegisterServiceCtrlHandlerExW(kServiceName, HandleControl, nullptr);
   if (!g_statusHandle) return;
   g_stopRequested = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-  HANDLE release = g_stallStop ? CreateEventW(nullptr, TRUE, FALSE, kReleaseEvent) : nullptr;
+  const win::UniqueHandle release(g_stallStop ? CreateEventW(nullptr, TRUE, FALSE, kReleaseEvent) : nullptr);
   Report(SERVICE_RUNNING, 0, 0);
 
   WaitForSingleObject(g_stopRequested, INFINITE);
   if (g_stallStop) {
     // Stuck: the checkpoint stays where the control handler left it.
-    if (release) WaitForSingleObject(release, kStallLimitMs);
+    if (release) WaitForSingleObject(release.get(), kStallLimitMs);
     else Sleep(kStallLimitMs);
   } else {
     Report(SERVICE_STOP_PENDING, 2, 1000);
     Sleep(100);
   }
-  if (release) CloseHandle(release);
   Report(SERVICE_STOPPED, 0, 0);
 }
 

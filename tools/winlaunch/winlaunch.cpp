@@ -8,6 +8,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/win/handles.h"
+
 int wmain(int argc, wchar_t** argv) {
   if (argc < 2) {
     std::fputs("usage: winlaunch PROGRAM [ARGS...]\n", stderr);
@@ -28,11 +30,10 @@ int wmain(int argc, wchar_t** argv) {
     std::fprintf(stderr, "winlaunch: cannot start %ls (error %lu)\n", argv[1], GetLastError());
     return 2;
   }
-  WaitForSingleObject(process.hProcess, INFINITE);
+  const win::UniqueHandle thread(process.hThread), child(process.hProcess);
+  WaitForSingleObject(child.get(), INFINITE);
   DWORD code = 0;
-  GetExitCodeProcess(process.hProcess, &code);
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  GetExitCodeProcess(child.get(), &code);
   std::printf("exit code: %lu\n", code);
   std::fflush(stdout);
   return static_cast<int>(code);

@@ -112,14 +112,9 @@ void ClickWithMouse(HWND control) {
   Pump(100);
 }
 
-bool RecordingShell::Post(platform::WindowHandle window, unsigned message, std::uintptr_t wParam,
-                          std::intptr_t lParam) {
-  return PostMessageW(static_cast<HWND>(window), message, wParam, lParam) != FALSE;
-}
-
-int RecordingShell::ShowMessageBox(platform::WindowHandle, const std::wstring& text, const std::wstring&, unsigned) {
+int RecordingShell::Show(HWND, const std::wstring& text, const std::wstring&, UINT) {
   boxes.push_back(text);
-  return platform::kIdOk;
+  return IDOK;
 }
 
 bool RecordingShell::Open(const std::wstring& target) {

@@ -9,7 +9,8 @@
 #include <vector>
 
 #include "app/main_dlg.h"
-#include "app/message_loop.h"
+#include "platform/win/message_loop.h"
+#include "app/prompt.h"
 #include "platform/shell.h"
 
 namespace testing_support {
@@ -52,14 +53,19 @@ SIZE WindowSize(HWND window);
 // the input queue, pumping messages in between.
 void ClickWithMouse(HWND control);
 
-// Records what the window asks of the shell; opens and shows nothing.
-class RecordingShell final : public platform::IShell {
+// Records what the window opens and the boxes it shows; opens and shows nothing (every box is
+// answered with OK).
+class RecordingShell final : public platform::IShell, public IPrompt {
  public:
-  RecordingShell() { platform::SetShell(this); }
-  ~RecordingShell() { platform::SetShell(nullptr); }
-  bool Post(platform::WindowHandle window, unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-  int ShowMessageBox(platform::WindowHandle, const std::wstring& text, const std::wstring& caption,
-                     unsigned type) override;
+  RecordingShell() {
+    platform::SetShell(this);
+    SetPrompt(this);
+  }
+  ~RecordingShell() {
+    SetPrompt(nullptr);
+    platform::SetShell(nullptr);
+  }
+  int Show(HWND owner, const std::wstring& text, const std::wstring& caption, UINT type) override;
   bool Open(const std::wstring& target) override;
 
   std::vector<std::wstring> opened;

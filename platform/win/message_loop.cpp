@@ -1,4 +1,4 @@
-#include "app/message_loop.h"
+#include "platform/win/message_loop.h"
 
 #include <algorithm>
 
