@@ -16,8 +16,9 @@ constexpr wchar_t kProductName[] = L"Tavo手机助手";
 constexpr wchar_t kMainLinkName[] = L"Tavo手机助手.lnk";
 constexpr wchar_t kUninstallLinkName[] = L"Tavo手机助手卸载.lnk";
 constexpr wchar_t kStartMenuFolder[] = L"\\Tavo手机助手";
-// The Run value sits in a subkey named after the product, not directly under the Run key.
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手";
+// The logon entry is a value named after the product directly under the Run key: Windows reads
+// the values of that key and never looks into its subkeys.
+constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
 constexpr wchar_t kVersionKey[] = L"Software\\QXLDvesion";
 constexpr wchar_t kVersionValue[] = L"CurrentVesion";
@@ -33,6 +34,10 @@ std::wstring SpecialFolderPath(int csidl) {
   if (!SHGetPathFromIDListW(items.get(), path)) return {};
   return path;
 }
+
+// A command line that runs exactly `path`: quoted, or Windows would try "C:\Program.exe" first for
+// a path with spaces.
+std::wstring QuotedCommand(const std::wstring& path) { return L"\"" + path + L"\""; }
 
 // Every link of the suite points at the program itself and describes itself by that path too.
 void CreateProgramLink(const std::wstring& exePath, const std::wstring& folder, const wchar_t* linkName) {
@@ -97,7 +102,8 @@ int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, i
   }
 
   // Failed registry writes below are left out silently, like everything in this step.
-  if (startAtBoot) (void)WriteRegistryString(HKEY_LOCAL_MACHINE, kRunKey, kProductName, exePath.c_str());
+  const std::wstring command = QuotedCommand(exePath);
+  if (startAtBoot) (void)WriteRegistryString(HKEY_LOCAL_MACHINE, kRunKey, kProductName, command.c_str());
 
   if (uninstaller == 1) {
     {
@@ -109,9 +115,12 @@ int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, i
       const wchar_t* name;
       const wchar_t* data;
     } uninstallValues[] = {
-        {L"DisplayName", kProductName},           {L"DisplayVersion", kVersion},
-        {L"URLInfoAbout", kVendorHomePage},       {L"UninstallString", exePath.c_str()},
-        {L"DisplayIcon", exePath.c_str()},        {L"Publisher", kProductName},
+        {L"DisplayName", kProductName},
+        {L"DisplayVersion", kVersion},
+        {L"URLInfoAbout", kVendorHomePage},
+        {L"UninstallString", command.c_str()},
+        {L"DisplayIcon", exePath.c_str()},  // a plain path: an icon location is no command line
+        {L"Publisher", kProductName},
     };
     for (const auto& value : uninstallValues)
       (void)WriteRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, value.name, value.data);

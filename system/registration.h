@@ -11,10 +11,12 @@
 #include <string>
 
 // Registers one program of the suite. `exePath` is the full path of the program: shortcut target,
-// Run data and, for the uninstaller, the uninstall command and icon. `uninstaller` == 1 marks the
-// call for the uninstaller (start-menu link "Tavo手机助手卸载.lnk", uninstall entry and version
-// value); any other value is the main program. The desktop link (all users' desktop) always bears
-// the main program's name. `desktop`, `startMenu` and `startAtBoot` are yes when non-zero.
+// Run data and, for the uninstaller, the uninstall command and icon. The Run data (the value
+// "Tavo手机助手" directly under HKLM\...\CurrentVersion\Run) and the uninstall command are command
+// lines, so they hold the path in double quotes; the icon is the plain path. `uninstaller` == 1
+// marks the call for the uninstaller (start-menu link "Tavo手机助手卸载.lnk", uninstall entry and
+// version value); any other value is the main program. The desktop link (all users' desktop)
+// always bears the main program's name. `desktop`, `startMenu` and `startAtBoot` are yes when non-zero.
 // Returns 1 whatever happened.
 int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, int startMenu, int startAtBoot);
 

@@ -16,6 +16,7 @@ namespace {
 const std::wstring kSuiteBin = DEMO_SUITE_DIR;
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
 const std::wstring kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Where older installers put the logon entry; the uninstaller removes it as well.
 const std::wstring kRunSubKey = kRunKey + L"\\Tavo手机助手";
 const std::wstring kVersionKey = L"Software\\QXLDvesion";
 const std::wstring kNeighbour = L"DemoSuiteTestNeighbour";
@@ -72,6 +73,7 @@ class DemoSuite : public ::testing::Test {
     RemoveTree(startMenu_);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRunSubKey.c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), L"Tavo手机助手");
     RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey.c_str());
     DeleteFileW((desktop_ + L"\\Tavo手机助手.lnk").c_str());
   }
@@ -97,6 +99,7 @@ class DemoSuite : public ::testing::Test {
 
     SetString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", L"Tavo手机助手");
     SetString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", folder + L"\\TavoUnInstall.exe");
+    SetString(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手", L"\"" + folder + L"\\Tavo.exe\"");
     SetString(HKEY_LOCAL_MACHINE, kRunSubKey, L"Tavo手机助手", folder + L"\\Tavo.exe");
     SetString(HKEY_LOCAL_MACHINE, kRunKey, kNeighbour, L"C:\\neighbour.exe");
     SetString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion", L"1.07");
@@ -106,6 +109,7 @@ class DemoSuite : public ::testing::Test {
   bool EntriesPresent() const {
     return Exists(desktop_ + L"\\Tavo手机助手.lnk") && Exists(startMenu_ + L"\\Tavo手机助手卸载.lnk") &&
            HasKey(HKEY_LOCAL_MACHINE, kUninstallKey) && HasKey(HKEY_LOCAL_MACHINE, kRunSubKey) &&
+           HasValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手") &&
            HasValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion");
   }
 
@@ -114,6 +118,7 @@ class DemoSuite : public ::testing::Test {
     EXPECT_FALSE(Exists(startMenu_)) << "the start-menu folder stays";
     EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
     EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, kRunSubKey));
+    EXPECT_FALSE(HasValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手"));
     EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, kVersionKey));
     EXPECT_TRUE(Exists(desktop_ + L"\\" + kNeighbour + L".lnk")) << "another program's shortcut was removed";
     EXPECT_TRUE(HasValue(HKEY_LOCAL_MACHINE, kRunKey, kNeighbour)) << "another program's logon entry was removed";

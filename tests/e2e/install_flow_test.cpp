@@ -27,7 +27,7 @@ const wchar_t kExtractFailedMessage[] = L"解压文件失败,请使用管理员�
 
 const std::wstring kBase = L"C:\\e2e-install";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
-const std::wstring kRunSubKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手";
+const std::wstring kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kVersionKey = L"Software\\QXLDvesion";
 const std::wstring kUrlCommandKey = L"Software\\Classes\\http\\shell\\open\\command";
 
@@ -96,7 +96,7 @@ class InstallFlow : public ::testing::Test {
 
   static void RemoveRegistration() {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kRunSubKey.c_str());
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), L"Tavo手机助手");
     RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey.c_str());
     DeleteFileW((e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk").c_str());
     e2e::RemoveTree(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手");
@@ -197,11 +197,11 @@ TEST_F(InstallFlow, InstallsTheSuiteRegistersItAndStartsIt) {
   std::wstring data;
   DWORD type = 0, bytes = 0;
   ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", &data));
-  EXPECT_EQ(data, uninstaller);
+  EXPECT_EQ(data, L"\"" + uninstaller + L"\"");
   ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"DisplayName", &data));
   EXPECT_EQ(data, L"Tavo手机助手");
-  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kRunSubKey, L"Tavo手机助手", &data));
-  EXPECT_EQ(data, suite);
+  ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手", &data));
+  EXPECT_EQ(data, L"\"" + suite + L"\"");
   ASSERT_TRUE(e2e::ReadString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion", &data, &type, &bytes));
   EXPECT_EQ(data, L"1.07");
   EXPECT_EQ(type, static_cast<DWORD>(REG_SZ));
@@ -461,7 +461,11 @@ TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
 
   std::wstring uninstallCommand;
   ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", &uninstallCommand));
-  e2e::InstallerProcess uninstaller(uninstallCommand);
+  // A command line: the uninstaller's path in quotes, as the list of installed programs runs it.
+  ASSERT_GT(uninstallCommand.size(), 2u);
+  ASSERT_EQ(uninstallCommand.front(), L'"');
+  ASSERT_EQ(uninstallCommand.back(), L'"');
+  e2e::InstallerProcess uninstaller(uninstallCommand.substr(1, uninstallCommand.size() - 2));
   HWND box = e2e::WaitForMessageBox(uninstaller.id());
   ASSERT_NE(box, nullptr) << "the uninstaller asked nothing";
   e2e::ClickCenter(GetDlgItem(box, IDOK));
@@ -470,7 +474,7 @@ TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
   EXPECT_EQ(code, 0u);
 
   EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
-  EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, kRunSubKey));
+  EXPECT_FALSE(e2e::HasValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手"));
   EXPECT_FALSE(e2e::HasValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion"));
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手"));

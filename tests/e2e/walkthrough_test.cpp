@@ -105,7 +105,7 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
     Sleep(500);
     e2e::RemoveTree(installed);
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手");
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手");
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"Software\\Microsoft\\Windows\\CurrentVersion\\Run", L"Tavo手机助手");
     RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\QXLDvesion");
     DeleteFileW((e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk").c_str());
     e2e::RemoveTree(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手");

@@ -22,12 +22,17 @@ head -c 40000 /dev/urandom >"$bin/TavoUnInstall.exe"
 head -c 30000 /dev/urandom >"$bin/QXLD_Helper.exe"
 echo other >"$bin/winlaunch.exe"
 
-make_package() { "$ROOT/tools/package/make-package" --bin "$bin" "$@"; }
+# A throw-away signing key: the package is signed as the vendor's pipeline signs it.
+openssl ecparam -name prime256v1 -genkey -noout -out "$work/signer.pem"
+openssl ec -in "$work/signer.pem" -pubout -out "$work/signer.pub.pem" 2>/dev/null
+make_package() { "$ROOT/tools/package/make-package" --bin "$bin" --key "$work/signer.pem" "$@"; }
+verifies() { openssl dgst -sha256 -verify "$work/signer.pub.pem" -signature "$1" "$2" >/dev/null 2>&1; }
 out=$(make_package --out "$work/pkg" --size 3 --files 120) || { echo "FAILED: make-package ran"; exit 1; }
 zip=$work/pkg/TavoPhoneAx.zip
 md5=$(tail -n 1 <<<"$out" | sed -n 's/^md5: \([0-9a-f]\{32\}\)$/\1/p')
 check "make-package prints the archive's MD5" test "$md5" = "$(md5sum "$zip" | cut -d' ' -f1)"
 check "the archive tests clean with unzip" unzip -tqq "$zip"
+check "the signature beside it verifies with the signing key's public half" verifies "$zip.sig" "$zip"
 
 listing=$(unzip -Z1 "$zip")
 check "every entry lies in the folder TavoPhoneAx" bash -c '! grep -qv "^TavoPhoneAx/" <<<"$1"' _ "$listing"
@@ -47,6 +52,10 @@ again=$(make_package --out "$work/pkg2" --size 3 --files 120 | tail -n 1)
 check "equal inputs give a byte-identical archive" test "$again" = "md5: $md5"
 other=$(make_package --out "$work/pkg3" --size 3 --files 120 --seed 2 | tail -n 1)
 check "another seed gives other filler" test "$other" != "md5: $md5"
+check "and a signature of that other archive" verifies "$work/pkg3/TavoPhoneAx.zip.sig" "$work/pkg3/TavoPhoneAx.zip"
+openssl ecparam -name prime256v1 -genkey -noout -out "$work/other-signer.pem"
+make_package --out "$work/pkg2" --size 3 --files 120 --key "$work/other-signer.pem" >/dev/null
+check "another key signs the unchanged archive anew" bash -c '! cmp -s "$1" "$2"' _ "$zip.sig" "$work/pkg2/TavoPhoneAx.zip.sig"
 rm "$bin/Tavo.exe"
 check "a missing Tavo.exe is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
   "$ROOT/tools/package/make-package" --bin "$bin" --out "$work/pkg4" --size 1 --files 10
@@ -87,7 +96,26 @@ check "/terms.html is served as UTF-8 HTML" grep -qi '^Content-Type: text/html; 
 check "and is the agreement" grep -q 'Tavo手机助手用户许可协议' "$work/terms"
 curl -s -o "$work/offline" -w '%{http_code}' "$base/consezip/InStallComplete.exe" >"$work/offline.status"
 check "the offline installer is served" cmp -s "$work/offline" "$offline"
+curl -s -o "$work/served.sig" "${location%%\?*}.sig"
+check "the signature is served at the final package path with .sig appended" cmp -s "$work/served.sig" "$zip.sig"
 check "the access log records the body bytes of each answer" grep -q '" 206 2 "bytes=0-1"' "$state/access.log"
+
+# Hostile servers: a signature of another archive, and none at all.
+restart() { server stop --state "$state" && server start --port "$port" --root "$work/www" --state "$state" "$@" >/dev/null; }
+served_sig() {  # the status of the signature's address; its body in $work/served.sig
+  curl -s -o "$work/served.sig" -w '%{http_code}' "$base/download/TavoPhoneAx.zip.sig"
+}
+restart --sig "$work/pkg3/TavoPhoneAx.zip.sig"
+status=$(served_sig)
+check "--sig serves the given signature ($status)" cmp -s "$work/served.sig" "$work/pkg3/TavoPhoneAx.zip.sig"
+restart --no-sig
+check "--no-sig serves none" test "$(served_sig)" = 404
+restart --package "$work/pkg3/TavoPhoneAx.zip"
+status=$(served_sig)
+check "a new package brings its own signature ($status)" cmp -s "$work/served.sig" "$work/pkg3/TavoPhoneAx.zip.sig"
+rm "$work/pkg3/TavoPhoneAx.zip.sig"
+restart --package "$work/pkg3/TavoPhoneAx.zip" 2>/dev/null
+check "a package without one is served without any, never with the last one" test "$(served_sig)" = 404
 
 check "a second server on the same port is refused" bash -c '! "$@" >/dev/null 2>&1' _ \
   "$ROOT/tools/server/vendor-server" start --port "$port" --root "$work/www" --state "$work/state2"

@@ -17,7 +17,9 @@
 
 namespace {
 
+constexpr wchar_t kProductName[] = L"Tavo手机助手";
 constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
+// Where older installers put the logon entry, and where Windows never looks.
 constexpr wchar_t kProductRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手";
 constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
 constexpr wchar_t kVersionKey[] = L"Software\\QXLDvesion";
@@ -108,12 +110,37 @@ std::optional<LinkInfo> LoadLink(const std::wstring& path) {
   return info;
 }
 
-// What registration leaves behind, removed before and after each test.
+std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
+
+// Removes everything registration may leave behind, when made and again when it goes, so that a
+// test that fails half-way leaves the prefix as it found it.
+class RegistrationTraces {
+ public:
+  RegistrationTraces() { Remove(); }
+  ~RegistrationTraces() { Remove(); }
+  RegistrationTraces(const RegistrationTraces&) = delete;
+  RegistrationTraces& operator=(const RegistrationTraces&) = delete;
+
+  void Remove() const {
+    // Absent keys, values and files are fine.
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, kProductName);
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductRunKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey);
+    RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
+    DeleteFileW(desktopLink.c_str());
+    test::RemoveTree(startMenuFolder);
+  }
+
+  const std::wstring desktopLink = FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk";
+  const std::wstring startMenuFolder = FolderPath(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
+};
+
+// The suite installed into a folder whose path has spaces, as below "C:\Program Files (x86)".
 class Registration : public testing::Test {
  protected:
   void SetUp() override {
     com_ = SUCCEEDED(CoInitialize(nullptr));
-    Clean();
     std::wstring suite = install_.path() + L"TavoPhoneAx";
     CreateDirectoryW(suite.c_str(), nullptr);
     mainExe_ = suite + L"\\Tavo.exe";
@@ -123,23 +150,7 @@ class Registration : public testing::Test {
     ASSERT_TRUE(CopyFileW(test::StandInProgram(L"QXLD_Helper.exe").c_str(), uninstallerExe_.c_str(), FALSE));
   }
   void TearDown() override {
-    Clean();
     if (com_) CoUninitialize();
-  }
-
-  void Clean() {
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);  // absent is fine
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductRunKey);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kScratchKey);
-    DeleteFileW(desktopLink_.c_str());
-    test::RemoveTree(startMenuFolder_);
-  }
-
-  // The two calls that follow a finished extraction.
-  void RegisterBothPrograms(int desktop, int startMenu, int startAtBoot) {
-    EXPECT_EQ(RegisterProduct(mainExe_, 0, desktop, startMenu, startAtBoot), 1);
-    EXPECT_EQ(RegisterProduct(uninstallerExe_, 1, 0, startMenu, 0), 1);
   }
 
   void ExpectLink(const std::wstring& path, const std::wstring& target) {
@@ -155,10 +166,14 @@ class Registration : public testing::Test {
       const wchar_t* name;
       std::wstring data;
     };
+    // The uninstall command is a command line; the icon a plain path.
     const Expected expected[] = {
-        {L"DisplayName", L"Tavo手机助手"},  {L"DisplayVersion", L"1.07"},
-        {L"URLInfoAbout", L"http://" VENDOR_SERVER L"/"}, {L"UninstallString", uninstallerExe_},
-        {L"DisplayIcon", uninstallerExe_},  {L"Publisher", L"Tavo手机助手"},
+        {L"DisplayName", L"Tavo手机助手"},
+        {L"DisplayVersion", L"1.07"},
+        {L"URLInfoAbout", L"http://" VENDOR_SERVER L"/"},
+        {L"UninstallString", Quoted(uninstallerExe_)},
+        {L"DisplayIcon", uninstallerExe_},
+        {L"Publisher", L"Tavo手机助手"},
     };
     std::vector<std::wstring> order;
     for (const Expected& value : expected) {
@@ -175,51 +190,57 @@ class Registration : public testing::Test {
     ExpectString(ReadValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion"), L"1.07", "CurrentVesion");
   }
 
-  test::ScratchFolder install_{L"TavoRegistrationTest"};
+  RegistrationTraces traces_;
+  test::ScratchFolder install_{L"Tavo Registration Test"};
   std::wstring mainExe_, uninstallerExe_;
-  const std::wstring desktopLink_ = FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk";
-  const std::wstring startMenuFolder_ = FolderPath(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
   bool com_ = false;
 };
 
-TEST_F(Registration, AllOptionsWriteEveryEntryAndLink) {
-  RegisterBothPrograms(1, 1, 1);
+// The two calls that follow a finished extraction, for each choice of the three options.
+TEST_F(Registration, EachOptionWritesItsEntriesAndNothingElse) {
+  const struct {
+    int desktop, startMenu, startAtBoot;
+  } choices[] = {{1, 1, 1}, {0, 0, 0}, {1, 0, 0}, {0, 1, 0}, {0, 0, 1}};
+  for (const auto& choice : choices) {
+    SCOPED_TRACE(testing::Message() << "desktop " << choice.desktop << ", start menu " << choice.startMenu
+                                    << ", start at boot " << choice.startAtBoot);
+    traces_.Remove();
+    EXPECT_EQ(RegisterProduct(mainExe_, 0, choice.desktop, choice.startMenu, choice.startAtBoot), 1);
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the main program's call wrote the uninstall entry";
+    EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kVersionKey));
+    EXPECT_EQ(RegisterProduct(uninstallerExe_, 1, 0, choice.startMenu, 0), 1);
 
-  ExpectUninstallEntryAndVersion();
-
-  // The Run value lives in a subkey named after the product, and only the main program is there.
-  ExpectString(ReadValue(HKEY_LOCAL_MACHINE, kProductRunKey, L"Tavo手机助手"), mainExe_, "Run entry");
-  EXPECT_EQ(ValueNames(HKEY_LOCAL_MACHINE, kProductRunKey).size(), 1u);
-  EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手"));
-
-  ExpectLink(desktopLink_, mainExe_);
-  ExpectLink(startMenuFolder_ + L"\\Tavo手机助手.lnk", mainExe_);
-  ExpectLink(startMenuFolder_ + L"\\Tavo手机助手卸载.lnk", uninstallerExe_);
+    ExpectUninstallEntryAndVersion();
+    // The logon entry is a value of the Run key itself, where Windows reads it, and a command line.
+    if (choice.startAtBoot) {
+      ExpectString(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kProductName), Quoted(mainExe_), "Run entry");
+    } else {
+      EXPECT_FALSE(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kProductName));
+    }
+    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductRunKey));
+    if (choice.desktop) {
+      ExpectLink(traces_.desktopLink, mainExe_);
+    } else {
+      EXPECT_FALSE(FileExists(traces_.desktopLink));
+    }
+    if (choice.startMenu) {
+      ExpectLink(traces_.startMenuFolder + L"\\Tavo手机助手.lnk", mainExe_);
+      ExpectLink(traces_.startMenuFolder + L"\\Tavo手机助手卸载.lnk", uninstallerExe_);
+    } else {
+      EXPECT_FALSE(FileExists(traces_.startMenuFolder));
+    }
+  }
 }
 
-TEST_F(Registration, NoOptionsWriteOnlyTheUninstallEntryAndVersion) {
-  EXPECT_EQ(RegisterProduct(mainExe_, 0, 0, 0, 0), 1);
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey));
-  EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kVersionKey));
-
-  EXPECT_EQ(RegisterProduct(uninstallerExe_, 1, 0, 0, 0), 1);
+TEST_F(Registration, ASecondInstallationReplacesLinksAndEntriesInPlace) {
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(RegisterProduct(mainExe_, 0, 1, 1, 1), 1);
+    EXPECT_EQ(RegisterProduct(uninstallerExe_, 1, 0, 1, 0), 1);
+  }
+  ExpectLink(traces_.startMenuFolder + L"\\Tavo手机助手.lnk", mainExe_);
+  ExpectLink(traces_.desktopLink, mainExe_);
   ExpectUninstallEntryAndVersion();
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductRunKey));
-  EXPECT_FALSE(FileExists(desktopLink_));
-  EXPECT_FALSE(FileExists(startMenuFolder_));
-}
-
-TEST_F(Registration, StartMenuOnlyLinksBothProgramsThere) {
-  RegisterBothPrograms(0, 1, 0);
-
-  ExpectLink(startMenuFolder_ + L"\\Tavo手机助手.lnk", mainExe_);
-  ExpectLink(startMenuFolder_ + L"\\Tavo手机助手卸载.lnk", uninstallerExe_);
-  EXPECT_FALSE(FileExists(desktopLink_));
-  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductRunKey));
-
-  // A second installation replaces the links in place.
-  RegisterBothPrograms(0, 1, 0);
-  ExpectLink(startMenuFolder_ + L"\\Tavo手机助手.lnk", mainExe_);
+  ExpectString(ReadValue(HKEY_LOCAL_MACHINE, kRunKey, kProductName), Quoted(mainExe_), "Run entry");
 }
 
 TEST_F(Registration, WriteRegistryStringRefusesMissingNames) {

@@ -13,7 +13,8 @@ inline constexpr wchar_t kUninstallShortcut[] = L"Tavo手机助手卸载.lnk";
 inline constexpr wchar_t kStartMenuFolder[] = L"Tavo手机助手";
 
 // Below HKEY_LOCAL_MACHINE. The installer writes the logon entry as a value named after the
-// product inside a subkey of that name below the Run key.
+// product directly under the Run key; installers before it wrote that value into a subkey of the
+// same name below the Run key, which the uninstaller removes too.
 inline constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 inline constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
 // Below HKEY_CURRENT_USER.

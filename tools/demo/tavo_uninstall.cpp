@@ -104,10 +104,10 @@ void RemoveShortcuts() {
 void RemoveRegistration() {
   // Absent keys and values are fine: every step below may find nothing to remove.
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, suite::kUninstallKey);
+  // The logon entry, a value of the Run key, and the subkey that older installers wrote it into.
+  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, suite::kRunKey, suite::kProductName);
   std::wstring runSubKey = std::wstring(suite::kRunKey) + L"\\" + suite::kProductName;
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, runSubKey.c_str());
-  // The logon entry as a plain value of the Run key, where Windows itself reads such entries.
-  RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, suite::kRunKey, suite::kProductName);
 
   RegDeleteKeyValueW(HKEY_CURRENT_USER, suite::kVersionKey, suite::kVersionValue);
   win::UniqueHKey versionKey;

@@ -1,0 +1,95 @@
+// The vendor's package signature against keys and signatures that the openssl command line made
+// (fixtures/make_signature_fixtures.sh, run by ctest first): natively through libcrypto, under
+// Wine through CNG and crypt32.
+#include "platform/signature.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "platform/hash.h"
+#include "platform/text.h"
+#include "tests/core/support/temp_dir.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+std::wstring SignatureFixture(const std::wstring& name) {
+#ifdef _WIN32
+  return std::wstring(SIGNATURE_FIXTURE_DIR) + L"\\" + name;
+#else
+  return platform::FromUtf8(SIGNATURE_FIXTURE_DIR) + L"\\" + name;
+#endif
+}
+
+Bytes Read(const std::wstring& name) {
+  const std::string bytes = testsupport::ReadAll(SignatureFixture(name));
+  return Bytes(bytes.begin(), bytes.end());
+}
+
+Bytes Sha256Of(const std::wstring& name) {
+  const Bytes bytes = Read(name);
+  platform::Digest digest(platform::DigestKind::kSha256);
+  digest.Update(bytes.data(), bytes.size());
+  return digest.Finish();
+}
+
+// What VerifyP256Signature is given: the vendor's key, the package's digest and a signature.
+struct Inputs {
+  Bytes point, digest, signature;
+};
+
+struct Case {
+  const char* what;
+  const wchar_t* signatureFile;
+  void (*change)(Inputs&);
+  bool verifies;
+};
+
+void Unchanged(Inputs&) {}
+
+TEST(PackageSignature, OnlyTheVendorsSignatureOfThisPackageVerifies) {
+  const Case cases[] = {
+      {"the vendor's signature", L"good.sig", Unchanged, true},
+      {"made with another key", L"other-key.sig", Unchanged, false},
+      {"of another file", L"other-file.sig", Unchanged, false},
+      {"truncated", L"good.sig", [](Inputs& in) { in.signature.pop_back(); }, false},
+      {"garbled inside r", L"good.sig", [](Inputs& in) { in.signature[12] ^= 0x01; }, false},
+      {"garbled inside s", L"good.sig", [](Inputs& in) { in.signature[in.signature.size() - 3] ^= 0x80; }, false},
+      {"empty", L"good.sig", [](Inputs& in) { in.signature.clear(); }, false},
+      {"with a byte after it", L"good.sig", [](Inputs& in) { in.signature.push_back(0); }, false},
+      {"oversized", L"good.sig", [](Inputs& in) { in.signature.resize(platform::kMaxSignatureBytes + 1); }, false},
+      {"a changed package", L"good.sig", [](Inputs& in) { in.digest[31] ^= 0x01; }, false},
+      {"a digest of another length", L"good.sig", [](Inputs& in) { in.digest.pop_back(); }, false},
+      {"a point off the curve", L"good.sig", [](Inputs& in) { in.point[64] ^= 0x01; }, false},
+      {"a compressed point", L"good.sig", [](Inputs& in) { in.point.resize(33); in.point[0] = 0x02; }, false},
+  };
+  const Inputs vendor = {Read(L"vendor.point"), Sha256Of(L"package.bin"), {}};
+  ASSERT_EQ(vendor.point.size(), 65u) << "signature fixtures missing: run make_signature_fixtures.sh";
+  ASSERT_EQ(vendor.digest.size(), 32u);
+
+  for (const Case& c : cases) {
+    Inputs in = vendor;
+    in.signature = Read(c.signatureFile);
+    ASSERT_FALSE(in.signature.empty()) << c.what;
+    c.change(in);
+    EXPECT_EQ(platform::VerifyP256Signature(in.point, in.digest, in.signature), c.verifies) << c.what;
+  }
+}
+
+// The key built into the program is the one the build was given: a signature made with the
+// development key's private half verifies against it, and the fixtures' own key does not.
+TEST(PackageSignature, BuiltInKeyIsTheBuildsKey) {
+  const Bytes& builtIn = platform::VendorPublicKey();
+  ASSERT_EQ(builtIn.size(), 65u);
+  const Bytes digest = Sha256Of(L"package.bin");
+  EXPECT_FALSE(platform::VerifyP256Signature(builtIn, digest, Read(L"good.sig")));
+
+  const Bytes signature = Read(L"built-in.sig");
+  if (signature.empty()) GTEST_SKIP() << "built with a vendor's key whose private half the build does not have";
+  EXPECT_TRUE(platform::VerifyP256Signature(builtIn, digest, signature));
+}
+
+}  // namespace
