@@ -45,11 +45,26 @@ enum PrivateMessage : unsigned {
   WM_EXTRACT_PROGRESS = 11111,
   WM_EXTRACT_FINISHED = 11112,
   WM_INSTALLER_QUIT = 11119,
+  WM_INSTALL_STOPPED = 11120,  // the job ended without installing for a reason of its own (no room,
+                               // unusable directory): the window reads the job's result
 };
 
-// Exit codes of the process.
+// Exit codes of the process with its window.
 enum ExitCode : int {
   EXIT_WINDOW_FAILED = 0,
   EXIT_AFTER_INSTALL = 1005,  // the id of the install command that started the installation
   EXIT_CLOSED = 1009,         // the id of the close button
+};
+
+// Exit codes of a silent run (/S), one per outcome, for administrators' scripts. Documented in
+// the README; never renumber them.
+enum SilentExitCode : int {
+  EXIT_INSTALLED = 0,
+  EXIT_BAD_ARGUMENTS = 2,
+  EXIT_DIRECTORY_UNUSABLE = 3,
+  EXIT_ALREADY_RUNNING = 4,
+  EXIT_DISK_FULL = 5,
+  EXIT_DOWNLOAD_FAILED = 6,    // the engine's result code is in the log
+  EXIT_PACKAGE_REJECTED = 7,   // checksum or signature
+  EXIT_EXTRACT_FAILED = 8,
 };

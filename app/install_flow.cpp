@@ -56,7 +56,14 @@ std::wstring ExtractStageText(unzip::ExtractStage stage, std::int32_t result) {
   return L"未解压完全!" + std::to_wstring(result);
 }
 
+std::wstring Megabytes(std::uint64_t bytes) { return std::to_wstring((bytes + (1 << 20) - 1) >> 20) + L" MB"; }
+
 }  // namespace
+
+std::wstring DiskFullText(const InstallResult& result) {
+  return L"磁盘空间不足：" + result.drive + L" 需要 " + Megabytes(result.bytesNeeded) + L" 可用空间，当前只有 " +
+         Megabytes(result.bytesFree) + L"。请释放空间后重新安装。";
+}
 
 // Posts the job's reports to the window; a window that is gone has nobody left to tell.
 void WindowInstallEvents::OnDownloadProgress(int percent) {
@@ -69,7 +76,10 @@ void WindowInstallEvents::OnExtractProgress(std::int32_t index, std::int32_t cou
 void WindowInstallEvents::OnInstallEnded(const InstallResult& result) {
   switch (result.outcome) {
     case InstallOutcome::kInstalled: PostMessageW(window_, WM_EXTRACT_FINISHED, 0, 0); break;
-    case InstallOutcome::kDownloadFailed: PostMessageW(window_, WM_NETWORK_FAILED, 7, 0); break;
+    case InstallOutcome::kDownloadFailed:
+    case InstallOutcome::kPackageRejected: PostMessageW(window_, WM_NETWORK_FAILED, 7, 0); break;
+    case InstallOutcome::kDiskFull:
+    case InstallOutcome::kDirectoryUnusable: PostMessageW(window_, WM_INSTALL_STOPPED, 0, 0); break;
     case InstallOutcome::kExtractFailed:
       PostMessageW(window_, WM_EXTRACT_FAILED, result.extractStage, static_cast<LPARAM>(result.zipResult));
       break;
@@ -144,6 +154,14 @@ LRESULT CMainDlg::OnExtractFailed(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
   ShowPrompt(m_hWnd, ExtractStageText(static_cast<unzip::ExtractStage>(wParam), static_cast<std::int32_t>(lParam)),
              std::wstring(), MB_OK);
   ShowPrompt(m_hWnd, kExtractFailedMessage, kNotice, MB_OK);
+  PostMessageW(m_hWnd, WM_INSTALLER_QUIT, 0, 0);
+  return 0;
+}
+
+LRESULT CMainDlg::OnInstallStopped(UINT, WPARAM, LPARAM, BOOL&) {
+  const InstallResult result = m_job ? m_job->Result() : InstallResult{};
+  ShowPrompt(m_hWnd, result.outcome == InstallOutcome::kDiskFull ? DiskFullText(result) : kDirectoryMessage, kNotice,
+             MB_OK | MB_ICONWARNING);
   PostMessageW(m_hWnd, WM_INSTALLER_QUIT, 0, 0);
   return 0;
 }

@@ -13,6 +13,7 @@
 #include "platform/text.h"
 #include "system/registration.h"
 #include "system/suite_stop.h"
+#include "unzip/zip_reader.h"
 
 namespace {
 
@@ -27,11 +28,30 @@ constexpr std::uint32_t kProgressIntervalMs = 500;
 
 std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
 
+using CheckSpaceFunction = InstallResult (*)(const std::wstring& path, std::uint64_t needed);
+
+// The bytes all items of the package take once extracted; false when the package cannot be read.
+bool UncompressedTotal(const std::wstring& package, std::uint64_t& total) {
+  ZipReaderHandle* zip = ZipOpenFile(package, nullptr);
+  if (!zip) return false;
+  ZipItemInfo item;
+  bool ok = ZipGetItem(zip, -1, &item) == ZIP_OK;
+  const std::int32_t count = ok ? item.index : 0;
+  total = 0;
+  for (std::int32_t i = 0; ok && i < count; ++i) {
+    ok = ZipGetItem(zip, i, &item) == ZIP_OK;
+    total += static_cast<std::uint32_t>(item.uncompressedSize);
+  }
+  (void)ZipClose(zip);
+  return ok;
+}
+
 // Turns the engine's progress into whole percents for the events, at most twice a second, and
 // answers the engine's question whether to go on: a cancelled job stops it and keeps the parts.
 class JobDownloadProgress final : public IDownloadCallBack {
  public:
-  JobDownloadProgress(const CInstallJob& job, IInstallEvents& events) : job_(job), events_(events) {}
+  JobDownloadProgress(const CInstallJob& job, IInstallEvents& events, CheckSpaceFunction checkSpace)
+      : job_(job), events_(events), checkSpace_(checkSpace) {}
 
   int OnProgress(std::uint32_t, int percent, std::uint32_t, int) override {
     if (job_.Cancelled()) return 1;
@@ -45,12 +65,32 @@ class JobDownloadProgress final : public IDownloadCallBack {
     }
     return 0;
   }
-  void OnSavePath(const std::wstring& target, int) override { platform::Log("download to %s", Utf8(target).c_str()); }
+  void OnSavePath(const std::wstring& target, int) override {
+    target_ = target;
+    platform::Log("download to %s", Utf8(target).c_str());
+  }
   void OnServerAddress(const std::wstring&, int) override {}
+  bool OnSizeKnown(std::uint64_t total, int) override {
+    platform::Log("package size %llu bytes", static_cast<unsigned long long>(total));
+    if (target_.empty() || platform::PathExists(target_)) return true;  // nothing more to write
+    // The parts take the package's size, and joining writes it once more beside them; what the
+    // parts hold already is written.
+    std::uint64_t needed = 2 * total;
+    for (const wchar_t* suffix : {L"_0", L"_1", L"_2", L"_3", L"_tmp"}) {
+      const std::int64_t part = platform::FileSize(target_ + suffix);
+      if (part > 0) needed -= std::min<std::uint64_t>(needed, static_cast<std::uint64_t>(part));
+    }
+    space = checkSpace_(target_, needed);
+    return space.outcome == InstallOutcome::kInstalled;
+  }
+
+  InstallResult space;  // kDiskFull when OnSizeKnown refused
 
  private:
   const CInstallJob& job_;
   IInstallEvents& events_;
+  CheckSpaceFunction checkSpace_;
+  std::wstring target_;
   std::uint32_t lastReport_ = 0;
   int lastPercent_ = 0;
 };
@@ -60,7 +100,13 @@ class JobExtractReport final : public unzip::IExtractReport {
  public:
   JobExtractReport(const CInstallJob& job, IInstallEvents& events) : job_(job), events_(events) {}
 
-  void OnExtractProgress(std::int32_t index, std::int32_t count) override { events_.OnExtractProgress(index, count); }
+  // Only when the whole percent changes: a flood of posts would queue ahead of the user's input.
+  void OnExtractProgress(std::int32_t index, std::int32_t count) override {
+    const int percent = count > 0 ? static_cast<int>(static_cast<std::int64_t>(index) * 100 / count) : 0;
+    if (index != 0 && percent == lastPercent_) return;
+    lastPercent_ = percent;
+    events_.OnExtractProgress(index, count);
+  }
   bool ExtractCancelled() override { return job_.Cancelled(); }
   void OnExtractFinished() override { result.outcome = InstallOutcome::kInstalled; }
   void OnExtractFailed(unzip::ExtractStage stage, std::int32_t zipResult, const std::wstring& item, bool) override {
@@ -76,7 +122,21 @@ class JobExtractReport final : public unzip::IExtractReport {
  private:
   const CInstallJob& job_;
   IInstallEvents& events_;
+  int lastPercent_ = -1;
 };
+
+const char* OutcomeName(InstallOutcome outcome) {
+  switch (outcome) {
+    case InstallOutcome::kInstalled: return "installed";
+    case InstallOutcome::kCancelled: return "cancelled";
+    case InstallOutcome::kDirectoryUnusable: return "install directory unusable";
+    case InstallOutcome::kDiskFull: return "not enough disk space";
+    case InstallOutcome::kDownloadFailed: return "download failed";
+    case InstallOutcome::kPackageRejected: return "package rejected";
+    case InstallOutcome::kExtractFailed: return "extraction failed";
+  }
+  return "?";
+}
 
 }  // namespace
 
@@ -111,29 +171,58 @@ std::wstring CInstallJob::PackagePath() {
   return std::wstring(tempDir) + kPackageName;
 }
 
+bool FreeSpaceAt(const std::wstring& path, std::wstring& drive, std::uint64_t& freeBytes) {
+  wchar_t volume[MAX_PATH] = {};
+  if (!GetVolumePathNameW(path.c_str(), volume, MAX_PATH)) return false;
+  drive = volume;
+  ULARGE_INTEGER available{};
+  if (!GetDiskFreeSpaceExW(volume, &available, nullptr, nullptr)) return false;
+  freeBytes = available.QuadPart;
+  return true;
+}
+
+InstallResult CInstallJob::CheckSpace(const std::wstring& path, std::uint64_t needed) {
+  InstallResult result;
+  result.outcome = InstallOutcome::kInstalled;
+  std::uint64_t freeBytes = 0;
+  // A volume that cannot tell its free space is tried anyway; a write that fails then says so.
+  if (!FreeSpaceAt(path, result.drive, freeBytes)) return result;
+  platform::Log("%llu bytes needed on %s, %llu free", static_cast<unsigned long long>(needed),
+                Utf8(result.drive).c_str(), static_cast<unsigned long long>(freeBytes));
+  if (freeBytes < needed) {
+    result.outcome = InstallOutcome::kDiskFull;
+    result.bytesNeeded = needed;
+    result.bytesFree = freeBytes;
+  }
+  return result;
+}
+
 InstallResult CInstallJob::Run() noexcept {
   InstallResult result;
+  const std::uint32_t start = platform::TickCount();
   try {
     platform::Log("install into %s (desktop shortcut %d, start menu %d, start at logon %d)",
                   Utf8(options_.directory).c_str(), options_.desktopShortcut, options_.startMenuShortcut,
                   options_.startAtLogon);
-    // The install command made the directory; it can have gone since. A directory that cannot be
-    // made again shows up as the extraction's failure.
-    if (!platform::CreateDirectoryLevel(options_.directory) && !platform::IsDirectory(options_.directory))
-      platform::Log("install directory %s could not be created", Utf8(options_.directory).c_str());
+    const bool usable = !options_.directory.empty() && options_.directory.size() < MAX_PATH - 30 &&
+                        (platform::CreateDirectoryLevel(options_.directory) || platform::IsDirectory(options_.directory));
+    if (!usable) {
+      platform::Log("install directory %s cannot be made", Utf8(options_.directory).c_str());
+      result.outcome = InstallOutcome::kDirectoryUnusable;
+    } else {
+      // A service that is absent or will not stop is no reason to wait longer.
+      const bool stopped = StopSuiteService(kSuiteServiceName);
+      KillSuiteProcesses(std::vector<std::wstring>(std::begin(kSuiteProcesses), std::end(kSuiteProcesses)));
+      platform::Log("suite service %s; suite processes ended", stopped ? "stopped" : "not running or not stopped");
 
-    // A service that is absent or will not stop is no reason to wait longer.
-    const bool stopped = StopSuiteService(kSuiteServiceName);
-    KillSuiteProcesses(std::vector<std::wstring>(std::begin(kSuiteProcesses), std::end(kSuiteProcesses)));
-    platform::Log("suite service %s, suite processes ended", stopped ? "stopped" : "not running or not stopped");
-
-    const std::wstring package = PackagePath();
-    result = Download(package);
-    if (result.outcome == InstallOutcome::kInstalled) result = Extract(package);
-    if (result.outcome == InstallOutcome::kInstalled) {
-      Register();
-      // When the package cannot be deleted the next run finds and checks it again.
-      if (!platform::RemoveFile(package)) platform::Log("the package could not be deleted");
+      const std::wstring package = PackagePath();
+      result = Download(package);
+      if (result.outcome == InstallOutcome::kInstalled) result = Extract(package);
+      if (result.outcome == InstallOutcome::kInstalled) {
+        Register();
+        // When the package cannot be deleted the next run finds and checks it again.
+        if (!platform::RemoveFile(package)) platform::Log("the package could not be deleted");
+      }
     }
   } catch (...) {
     // Out of memory somewhere below: reported as a failed download, the window stays usable.
@@ -141,9 +230,19 @@ InstallResult CInstallJob::Run() noexcept {
     result.outcome = InstallOutcome::kDownloadFailed;
     result.downloadResult = DL_NO_MEMORY;
   }
-  platform::Log("installation ended: outcome %d", static_cast<int>(result.outcome));
+  platform::Log("installation ended: %s after %.1f s", OutcomeName(result.outcome),
+                static_cast<double>(platform::TickCount() - start) / 1000.0);
+  {
+    std::lock_guard<std::mutex> hold(resultMutex_);
+    result_ = result;
+  }
   events_.OnInstallEnded(result);
   return result;
+}
+
+InstallResult CInstallJob::Result() const {
+  std::lock_guard<std::mutex> hold(resultMutex_);
+  return result_;
 }
 
 InstallResult CInstallJob::Download(const std::wstring& package) {
@@ -154,11 +253,13 @@ InstallResult CInstallJob::Download(const std::wstring& package) {
     return result;
   }
   const std::wstring directory = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
-  JobDownloadProgress progress(*this, events_);
+  JobDownloadProgress progress(*this, events_, &CInstallJob::CheckSpace);
   result.downloadResult = DownloadFile(kPackageUrl, directory.c_str(), &progress, 0, 1, 0, 0);
   platform::Log("download result %d (%s)", result.downloadResult, DownloadResultName(result.downloadResult));
   if (result.downloadResult == DL_OK || result.downloadResult == DL_ALREADY_PRESENT)
     result.outcome = InstallOutcome::kInstalled;
+  else if (progress.space.outcome == InstallOutcome::kDiskFull)
+    result = progress.space;
   else if (Cancelled())
     result.outcome = InstallOutcome::kCancelled;
   else
@@ -167,6 +268,13 @@ InstallResult CInstallJob::Download(const std::wstring& package) {
 }
 
 InstallResult CInstallJob::Extract(const std::wstring& package) {
+  // Room for every item first, so that a full disk leaves nothing half-written. A package that
+  // cannot be read here fails in the extraction with its own message.
+  std::uint64_t total = 0;
+  if (UncompressedTotal(package, total)) {
+    InstallResult space = CheckSpace(options_.directory, total);
+    if (space.outcome != InstallOutcome::kInstalled) return space;
+  }
   events_.OnExtractStart();
   JobExtractReport report(*this, events_);
   (void)ExtractPackage(package, options_.directory, report);

@@ -11,6 +11,7 @@
 #include <atomic>
 #include <cstdint>
 #include <string>
+#include <mutex>
 #include <thread>
 
 #include "unzip/extract_package.h"
@@ -25,9 +26,12 @@ struct InstallOptions {
 
 enum class InstallOutcome {
   kInstalled,
-  kCancelled,       // Cancel() was called; the download's part files are kept for the next run
-  kDownloadFailed,  // downloadResult tells why
-  kExtractFailed,   // extractStage and zipResult tell where and why
+  kCancelled,           // Cancel() was called; the download's part files are kept for the next run
+  kDirectoryUnusable,   // the install directory cannot be made
+  kDiskFull,            // drive, bytesNeeded and bytesFree tell where and how much
+  kDownloadFailed,      // downloadResult tells why
+  kPackageRejected,     // the package failed its checksum or signature and was deleted
+  kExtractFailed,       // extractStage and zipResult tell where and why
 };
 
 struct InstallResult {
@@ -35,7 +39,14 @@ struct InstallResult {
   int downloadResult = 0;  // the engine's DownloadResult, 0 before the download ran
   unzip::ExtractStage extractStage = unzip::kStageOpen;
   std::int32_t zipResult = 0;
+  std::wstring drive;            // kDiskFull: the volume, e.g. "C:\\"
+  std::uint64_t bytesNeeded = 0;  // kDiskFull
+  std::uint64_t bytesFree = 0;    // kDiskFull
 };
+
+// Free bytes on the volume that holds `path`, and that volume's root in `drive`; false when the
+// system cannot tell.
+bool FreeSpaceAt(const std::wstring& path, std::wstring& drive, std::uint64_t& freeBytes);
 
 // What the job reports, on the job's thread. Implementations must not block on the window.
 class IInstallEvents {
@@ -43,7 +54,8 @@ class IInstallEvents {
   // Whole percent of the download, when it changed, at most twice a second.
   virtual void OnDownloadProgress(int percent) = 0;
   virtual void OnExtractStart() = 0;
-  // Before each item: its index and the item count.
+  // Before the first item and before each item that changes the whole percent: its index and the
+  // item count.
   virtual void OnExtractProgress(std::int32_t index, std::int32_t count) = 0;
   // Once, as the last report.
   virtual void OnInstallEnded(const InstallResult& result) = 0;
@@ -71,6 +83,9 @@ class CInstallJob {
 
   // The whole installation on the calling thread; reports through the events as well.
   InstallResult Run() noexcept;
+  // The outcome once the job has ended (kCancelled before); readable from any thread after
+  // OnInstallEnded was called.
+  InstallResult Result() const;
 
   // The package's place in the temporary directory; empty when that path would not fit MAX_PATH.
   static std::wstring PackagePath();
@@ -78,10 +93,14 @@ class CInstallJob {
  private:
   InstallResult Download(const std::wstring& package);
   InstallResult Extract(const std::wstring& package);
+  // kInstalled when the volume of `path` has `needed` bytes free, else kDiskFull.
+  static InstallResult CheckSpace(const std::wstring& path, std::uint64_t needed);
   void Register() const;
 
   const InstallOptions options_;
   IInstallEvents& events_;
   std::atomic<bool> cancelled_{false};
+  mutable std::mutex resultMutex_;
+  InstallResult result_;
   std::thread thread_;
 };

@@ -1,4 +1,4 @@
-// Install.exe: the network installer of Tavo手机助手. The command line is not read.
+// Install.exe: the network installer of Tavo手机助手 (switches: app/command_line.h).
 #include <windows.h>
 
 #include "app/installer.h"

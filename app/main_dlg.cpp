@@ -13,7 +13,6 @@
 
 namespace {
 
-const wchar_t kTitle[] = L"Tavo手机助手安装程序";
 const wchar_t kTermsUrl[] = L"http://" VENDOR_SERVER L"/terms.html";
 const wchar_t kBrowseTitle[] = L"选择解压文件路径";
 
@@ -124,6 +123,7 @@ const MessageMapEntry<CMainDlg> CMainDlg::kMessageMap[] = {
     {OnMessage(WM_EXTRACT_PROGRESS), &CMainDlg::OnExtractProgress},
     {OnMessage(WM_EXTRACT_FINISHED), &CMainDlg::OnExtractFinished},
     {OnMessage(WM_INSTALLER_QUIT), &CMainDlg::OnInstallerQuit},
+    {OnMessage(WM_INSTALL_STOPPED), &CMainDlg::OnInstallStopped},
 };
 
 CMainDlg::~CMainDlg() {
@@ -158,7 +158,7 @@ LRESULT CMainDlg::OnInitDialog(UINT, WPARAM, LPARAM, BOOL&) {
     loop->AddMessageFilter(this);
     loop->AddIdleHandler(this);
   }
-  SetWindowTextW(m_hWnd, kTitle);
+  SetWindowTextW(m_hWnd, kInstallerTitle);
   m_nLastExtractPercent = 0;
   m_background.LoadImages();
   CreateControls();
@@ -257,8 +257,11 @@ void CMainDlg::CreateControls() {
                {321, 524, 380, 540}, L"开机启动", 3);
   CreateOption(m_hWndStartMenuShortcut, m_lblStartMenu, IDC_STARTMENU_SHORTCUT, {66, 555, 79, 568}, 0,
                IDC_STARTMENU_LABEL, {81, 554, 220, 570}, L"建立开始菜单快捷方式", 4);
-  for (HWND box : {m_hWndDesktopShortcut, m_hWndAutorun, m_hWndStartMenuShortcut}) {
-    SendMessageW(box, BM_SETCHECK, BST_CHECKED, 0);
+  const std::pair<HWND, bool> options[] = {{m_hWndDesktopShortcut, m_startOptions.desktopShortcut},
+                                           {m_hWndAutorun, m_startOptions.startAtLogon},
+                                           {m_hWndStartMenuShortcut, m_startOptions.startMenuShortcut}};
+  for (const auto& [box, checked] : options) {
+    SendMessageW(box, BM_SETCHECK, checked ? BST_CHECKED : BST_UNCHECKED, 0);
     Place(box, kOnSetupExpanded);
   }
   for (HWND caption : {m_lblDesktop.m_hWnd, m_lblAutorun.m_hWnd, m_lblStartMenu.m_hWnd})
@@ -362,8 +365,7 @@ void CMainDlg::CreateInstallDirField() {
   // The default directory: the program-files folder and a backslash.
   wchar_t programFiles[MAX_PATH] = {};
   SHGetSpecialFolderPathW(nullptr, programFiles, CSIDL_PROGRAM_FILES, FALSE);  // on failure the text stays ""
-  m_strInstallDir = programFiles;
-  m_strInstallDir += L"\\";
+  m_strInstallDir = m_startOptions.directory.empty() ? std::wstring(programFiles) + L"\\" : m_startOptions.directory;
 
   m_fontEdit.reset(CreateSkinFont(kSkinFontFace, kEditFontSize));
   SendMessageW(m_editInstallDir.m_hWndEdit, WM_SETFONT, reinterpret_cast<WPARAM>(m_fontEdit.get()), TRUE);

@@ -37,6 +37,12 @@ class WindowInstallEvents final : public IInstallEvents {
   HWND window_;
 };
 
+// The window's title; a second start finds the running installer by it.
+inline constexpr wchar_t kInstallerTitle[] = L"Tavo手机助手安装程序";
+
+// The message that names the drive and the space a full disk lacks.
+std::wstring DiskFullText(const InstallResult& result);
+
 class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, public CIdleHandler {
  public:
   static constexpr UINT IDD = IDD_MAINDLG;
@@ -75,6 +81,10 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   // The running or finished install job, null before the install command.
   const CInstallJob* Job() const { return m_job.get(); }
 
+  // What the command line chose, applied when the controls are made: the field's starting
+  // directory (empty: the program-files folder) and the three options. Call before Create.
+  void SetStartOptions(const InstallOptions& options) { m_startOptions = options; }
+
   // The longest install directory, final "\\" included, that every path built on it fits.
   static size_t MaxInstallDirLength();
 
@@ -99,6 +109,7 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   LRESULT OnExtractFailed(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnExtractProgress(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnExtractFinished(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnInstallStopped(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnInstallerQuit(UINT, WPARAM, LPARAM, BOOL&);
 
   void FitClientWidth();
@@ -156,6 +167,7 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   // Every control whose visibility depends on the view, with the views that show it.
   std::vector<std::pair<HWND, unsigned>> m_pageControls;
   View m_view = VIEW_SETUP;
+  InstallOptions m_startOptions;
   // Declared before the job, which reports through it: the job goes first.
   std::unique_ptr<WindowInstallEvents> m_events;
   std::unique_ptr<CInstallJob> m_job;

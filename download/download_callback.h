@@ -15,6 +15,9 @@ class IDownloadCallBack {
   virtual void OnSavePath(const std::wstring& target, int cookie) = 0;
   // After each connection of a segment worker, only when cookie is not 0.
   virtual void OnServerAddress(const std::wstring& address, int cookie) = 0;
+  // Once the size is known, before any part file is made: false ends the download with
+  // DL_STOPPED (e.g. no room for it) and nothing written.
+  virtual bool OnSizeKnown(std::uint64_t /*total*/, int /*cookie*/) { return true; }
 
  protected:
   // Owned and destroyed by whoever made the implementation, never through this interface.

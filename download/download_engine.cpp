@@ -360,6 +360,11 @@ bool CHttpGet::DownloadSegments(const std::wstring& host, const std::wstring& pa
 bool CHttpGet::RunDownload(const std::wstring& host, const std::wstring& path, const std::wstring&,
                            const std::wstring& target, const std::wstring& md5, int port) {
   if (!ProbeSize(host, path, port)) return false;
+  // The caller may refuse a size (no room for it) before any part file is made.
+  if (m_pCallback && !m_pCallback->OnSizeKnown(m_uTotal, m_nCookie)) {
+    SetResult(DL_STOPPED);
+    return false;
+  }
   return DownloadSegments(host, path, target, md5, port);
 }
 

@@ -8,6 +8,8 @@
 
 #include <cwchar>
 
+#include "platform/log.h"
+#include "platform/text.h"
 #include "platform/win/handles.h"
 
 namespace {
@@ -41,8 +43,19 @@ std::wstring QuotedCommand(const std::wstring& path) { return L"\"" + path + L"\
 
 // Every link of the suite points at the program itself and describes itself by that path too.
 void CreateProgramLink(const std::wstring& exePath, const std::wstring& folder, const wchar_t* linkName) {
-  // A link that cannot be written is left out; registration goes on.
-  (void)CreateShortcut(exePath.c_str(), folder.c_str(), linkName, nullptr, 0, exePath.c_str(), SW_SHOWNORMAL);
+  // A link that cannot be written is left out (and logged); registration goes on.
+  const bool saved =
+      CreateShortcut(exePath.c_str(), folder.c_str(), linkName, nullptr, 0, exePath.c_str(), SW_SHOWNORMAL);
+  platform::Log("shortcut %s\\%s %s", platform::ToUtf8(folder).c_str(), platform::ToUtf8(linkName).c_str(),
+                saved ? "written" : "FAILED");
+}
+
+// Writes one registry value and logs it; a failed write is left out, registration goes on.
+void WriteLoggedValue(HKEY root, const wchar_t* subKey, const wchar_t* name, const wchar_t* data) {
+  const bool written = WriteRegistryString(root, subKey, name, data);
+  platform::Log("registry %s\\%s\\%s = %s %s", root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU",
+                platform::ToUtf8(subKey).c_str(), platform::ToUtf8(name).c_str(), platform::ToUtf8(data).c_str(),
+                written ? "written" : "FAILED");
 }
 
 }  // namespace
@@ -90,6 +103,7 @@ int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, i
   if (desktop) {
     std::wstring folder = SpecialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
     if (!folder.empty()) CreateProgramLink(exePath, folder, kMainLinkName);
+    else platform::Log("shortcut on the desktop FAILED: no desktop folder");
   }
 
   if (startMenu) {
@@ -98,12 +112,14 @@ int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, i
       folder += kStartMenuFolder;
       CreateDirectoryW(folder.c_str(), nullptr);  // may exist already; if it cannot be made, the save fails
       CreateProgramLink(exePath, folder, uninstaller == 1 ? kUninstallLinkName : kMainLinkName);
+    } else {
+      platform::Log("shortcut in the start menu FAILED: no programs folder");
     }
   }
 
-  // Failed registry writes below are left out silently, like everything in this step.
+  // Failed registry writes below are left out, like everything in this step.
   const std::wstring command = QuotedCommand(exePath);
-  if (startAtBoot) (void)WriteRegistryString(HKEY_LOCAL_MACHINE, kRunKey, kProductName, command.c_str());
+  if (startAtBoot) WriteLoggedValue(HKEY_LOCAL_MACHINE, kRunKey, kProductName, command.c_str());
 
   if (uninstaller == 1) {
     {
@@ -122,12 +138,14 @@ int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, i
         {L"DisplayIcon", exePath.c_str()},  // a plain path: an icon location is no command line
         {L"Publisher", kProductName},
     };
-    for (const auto& value : uninstallValues)
-      (void)WriteRegistryString(HKEY_LOCAL_MACHINE, kUninstallKey, value.name, value.data);
+    for (const auto& value : uninstallValues) WriteLoggedValue(HKEY_LOCAL_MACHINE, kUninstallKey, value.name, value.data);
 
     // Four characters, no terminator; SHSetValueW creates the key when needed.
-    SHSetValueW(HKEY_CURRENT_USER, kVersionKey, kVersionValue, REG_SZ, kVersion,
-                static_cast<DWORD>(std::wcslen(kVersion) * sizeof(wchar_t)));
+    const bool written = SHSetValueW(HKEY_CURRENT_USER, kVersionKey, kVersionValue, REG_SZ, kVersion,
+                                     static_cast<DWORD>(std::wcslen(kVersion) * sizeof(wchar_t))) == ERROR_SUCCESS;
+    platform::Log("registry HKCU\\%s\\%s = %s %s", platform::ToUtf8(kVersionKey).c_str(),
+                  platform::ToUtf8(kVersionValue).c_str(), platform::ToUtf8(kVersion).c_str(),
+                  written ? "written" : "FAILED");
   }
 
   return 1;

@@ -109,6 +109,15 @@ using UniqueIcon = UniqueResource<IconTraits>;
 // Memory the shell or COM hands out with CoTaskMemAlloc (item id lists, strings).
 template <typename T>
 using UniqueCoTaskMem = UniqueResource<CoTaskMemTraits<T>>;
+// Memory the system allocated with LocalAlloc for the caller (CommandLineToArgvW, FormatMessage).
+template <typename T>
+struct LocalMemTraits {
+  using Handle = T;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { LocalFree(reinterpret_cast<HLOCAL>(h)); }
+};
+template <typename T>
+using UniqueLocal = UniqueResource<LocalMemTraits<T>>;
 
 // A window's device context from GetDC, released with ReleaseDC.
 class WindowDc {

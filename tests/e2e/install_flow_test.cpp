@@ -5,6 +5,7 @@
 #include <shlobj.h>
 
 #include <cstdlib>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -479,6 +480,195 @@ TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手"));
   EXPECT_TRUE(Eventually([&] { return !Exists(directory + L"TavoPhoneAx"); })) << "the suite's folder stays";
+}
+
+// ---- unattended installations (/S) and closing mid-run ----
+
+struct WindowSearch {
+  DWORD id;
+  bool found;
+};
+
+BOOL CALLBACK FindVisibleWindow(HWND window, LPARAM context) {
+  auto* search = reinterpret_cast<WindowSearch*>(context);
+  DWORD owner = 0;
+  GetWindowThreadProcessId(window, &owner);
+  if (owner == search->id && IsWindowVisible(window)) search->found = true;
+  return !search->found;
+}
+
+// True while no window of the process is visible to Windows; with `onDisplay`, nor any window of
+// the installer's title mapped on the X display (xdotool).
+bool NoVisibleWindow(const e2e::InstallerProcess& process, bool onDisplay) {
+  WindowSearch search{process.id(), false};
+  EnumWindows(&FindVisibleWindow, reinterpret_cast<LPARAM>(&search));
+  if (search.found) return false;
+  return !onDisplay || e2e::RunUnix(L"/usr/bin/xdotool search --onlyvisible --name Tavo", 10000) != 0;
+}
+
+// Runs Install.exe with `arguments` to its end; the exit code, or -1 when it did not end.
+// `visible` is set when a window of it was ever seen.
+int RunInstaller(const std::wstring& arguments, bool* visible = nullptr, DWORD timeoutMs = 180000) {
+  e2e::InstallerProcess installer(INSTALL_EXE, arguments);
+  if (!installer.started()) return -1;
+  DWORD code = 0;
+  const DWORD start = GetTickCount();
+  for (int poll = 0; !installer.WaitForExit(50, &code); ++poll) {
+    if (visible && !NoVisibleWindow(installer, poll % 10 == 0)) *visible = true;
+    if (GetTickCount() - start > timeoutMs) return -1;
+  }
+  return static_cast<int>(code);
+}
+
+std::string LogText(const std::wstring& path) { return e2e::ReadFileBytes(path); }
+
+TEST_F(InstallFlow, SilentInstallsWithTheChosenFolderAndOptionsAndNoWindow) {
+  StartServer();
+  const std::wstring log = kBase + L"\\silent.log";
+  const struct {
+    const wchar_t* switches;
+    bool desktop, startMenu, autorun;
+  } cases[] = {
+      {L"/S", true, true, true},
+      {L"/s /NoDesktop", false, true, true},
+      {L"/S /NOSTARTMENU", true, false, true},
+      {L"/S /NOAUTORUN", true, true, false},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(std::string(c.switches, c.switches + wcslen(c.switches)));
+    RemoveRegistration();
+    const std::wstring directory = kBase + L"\\Some Dir\\Tavo";
+    CreateDirectoryW((kBase + L"\\Some Dir").c_str(), nullptr);
+    bool visible = false;
+    const std::wstring arguments = std::wstring(c.switches) + L" /LOG=" + log + L" /D=" + directory;
+    ASSERT_EQ(RunInstaller(arguments, &visible), 0) << LogText(log);
+    EXPECT_FALSE(visible) << "a silent run showed a window";
+    int files = 0;
+    ExpectSameTree(package_->treePath, directory + L"\\TavoPhoneAx", &files);
+    EXPECT_GT(files, 100);
+    EXPECT_EQ(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"), c.desktop);
+    EXPECT_EQ(Exists(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手\\Tavo手机助手.lnk"), c.startMenu);
+    EXPECT_EQ(e2e::HasValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手"), c.autorun);
+    EXPECT_TRUE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
+  }
+  const std::string text = LogText(log);
+  for (const char* line : {"command line: ", "install into C:\\e2e-install\\Some Dir\\Tavo\\", "download result 1",
+                           "registry HKLM\\", "installation ended: installed", "exit code 0"})
+    EXPECT_NE(text.find(line), std::string::npos) << "the log lacks: " << line;
+}
+
+// Each failure of an unattended run has its exit code and a log line that names the cause.
+TEST_F(InstallFlow, SilentFailuresHaveTheirExitCodeAndALogLine) {
+  const std::wstring log = kBase + L"\\failures.log";
+  const struct {
+    const wchar_t* arguments;
+    bool serverUp;
+    int code;
+    const char* logLine;
+  } cases[] = {
+      {L"/S /BOGUS", true, 2, "argument not understood: /BOGUS"},
+      {L"/S /D=C:\\e2e-install\\missing\\child", true, 3, "cannot be made"},
+      {L"/S", false, 6, "download result 18"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.logLine);
+    if (c.serverUp) StartServer();
+    DeleteFileW(log.c_str());
+    EXPECT_EQ(RunInstaller(std::wstring(L"/LOG=") + log + L" " + c.arguments), c.code);
+    EXPECT_NE(LogText(log).find(c.logLine), std::string::npos) << LogText(log);
+    server_.Stop();
+  }
+}
+
+TEST_F(InstallFlow, ASecondInstallerEndsAtOnceWhileTheFirstInstalls) {
+  StartServer({package_->unixPath, L"", L"2m"});
+  e2e::InstallerProcess first(INSTALL_EXE, L"/S /D=" + kBase + L"\\first");
+  ASSERT_TRUE(Eventually([&] { return Exists(temp_ + L"TavoPhoneAx.zip_parts"); }, 60000)) << "no download began";
+  EXPECT_EQ(RunInstaller(L"/S /D=" + kBase + L"\\second", nullptr, 20000), 4);
+  DWORD code = 99;
+  ASSERT_TRUE(first.WaitForExit(180000, &code));
+  EXPECT_EQ(code, 0u);
+  int files = 0;
+  ExpectSameTree(package_->treePath, kBase + L"\\first\\TavoPhoneAx", &files);
+  EXPECT_FALSE(Exists(kBase + L"\\second"));
+}
+
+TEST_F(InstallFlow, TheLogStartsANewFileWhenItGrowsPastItsLimit) {
+  const std::wstring log = kBase + L"\\big.log";
+  ASSERT_TRUE(e2e::PutFile(log, std::string((1 << 20) - 100, 'x')));
+  for (int run = 0; run < 3; ++run) EXPECT_EQ(RunInstaller(L"/S /UNKNOWN /LOG=" + log), 2);
+  EXPECT_LT(LogText(log).size(), 1u << 20);
+  EXPECT_EQ(LogText(log + L".1").find(std::string(1000, 'x')), 0u) << "the older file is not kept";
+  EXPECT_NE(LogText(log).find("/UNKNOWN"), std::string::npos);
+}
+
+// Closing the window mid-run ends the installer quickly with 1009; the part files stay, and the
+// next run continues them.
+TEST_F(InstallFlow, ClosingDuringDownloadOrExtractionEndsAt1009AndTheNextRunResumes) {
+  StartServer({package_->unixPath, L"", L"1m"});
+  {
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = Launch(installer);
+    ChooseDirectory(window, kBase);
+    e2e::ClickCenter(GetDlgItem(window, kInstall));
+    ASSERT_TRUE(Eventually([&] { return DownloadPercent(window) >= 35; }, 120000)) << "the download did not progress";
+    const DWORD closed = GetTickCount();
+    e2e::ClickCenter(GetDlgItem(window, kClose));
+    DWORD code = 0;
+    ASSERT_TRUE(installer->WaitForExit(5000, &code));
+    EXPECT_EQ(code, 1009u);
+    EXPECT_LT(GetTickCount() - closed, 2500u) << "closing took too long";  // 2 s, plus the click itself
+    EXPECT_TRUE(Exists(temp_ + L"TavoPhoneAx.zip_0")) << "the part files were not kept";
+  }
+  const std::uint64_t firstRun = server_.SegmentBytesSent();
+  std::unique_ptr<e2e::InstallerProcess> installer;
+  HWND window = Launch(installer);
+  ChooseDirectory(window, kBase);
+  e2e::ClickCenter(GetDlgItem(window, kInstall));
+  ASSERT_TRUE(Eventually([&] { return e2e::WindowText(GetDlgItem(window, kProgressText)) == L"正在解压文件"; }, 120000));
+  EXPECT_LT(server_.SegmentBytesSent() - firstRun, package_->size * 85 / 100)
+      << "the second run did not continue the parts";
+  e2e::ClickCenter(GetDlgItem(window, kClose));
+  DWORD code = 0;
+  ASSERT_TRUE(installer->WaitForExit(2500, &code)) << "closing during the extraction took too long";
+  EXPECT_EQ(code, 1009u);
+}
+
+// A small volume mounted as drive Q: (tmpfs, as root): too little room for the files is refused
+// before anything is written there.
+class SmallDrive {
+ public:
+  SmallDrive() {
+    const std::wstring dir = std::wstring(UNIX_BINARY_DIR) + L"/small-drive";
+    const char* prefix = std::getenv("WINEPREFIX");
+    if (!prefix) return;
+    link_ = std::wstring(prefix, prefix + std::strlen(prefix)) + L"/dosdevices/q:";
+    e2e::RunUnix(L"/bin/mkdir -p " + dir);
+    if (e2e::RunUnix(L"/bin/mount -t tmpfs -o size=2m tmpfs " + dir) != 0) return;
+    dir_ = dir;
+    mounted_ = e2e::RunUnix(L"/bin/ln -sfn " + dir + L" " + link_) == 0;
+  }
+  ~SmallDrive() {
+    if (!dir_.empty()) {
+      e2e::RunUnix(L"/bin/rm -f " + link_);
+      e2e::RunUnix(L"/bin/umount " + dir_);
+    }
+  }
+  bool mounted() const { return mounted_; }
+
+ private:
+  std::wstring dir_, link_;
+  bool mounted_ = false;
+};
+
+TEST_F(InstallFlow, AFullDiskIsReportedBeforeAnythingIsWritten) {
+  SmallDrive drive;
+  if (!drive.mounted()) GTEST_SKIP() << "a small volume cannot be mounted here (needs root)";
+  StartServer();
+  const std::wstring log = kBase + L"\\full.log";
+  EXPECT_EQ(RunInstaller(L"/S /LOG=" + log + L" /D=Q:\\Tavo"), 5);
+  EXPECT_NE(LogText(log).find("not enough disk space"), std::string::npos) << LogText(log);
+  EXPECT_FALSE(Exists(L"Q:\\Tavo\\TavoPhoneAx")) << "files were written to the full drive";
 }
 
 }  // namespace

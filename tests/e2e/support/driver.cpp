@@ -2,10 +2,11 @@
 
 namespace e2e {
 
-InstallerProcess::InstallerProcess(const std::wstring& program) {
+InstallerProcess::InstallerProcess(const std::wstring& program, const std::wstring& arguments) {
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   std::wstring commandLine = L"\"" + program + L"\"";
+  if (!arguments.empty()) commandLine += L" " + arguments;
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
                       &process_)) {
     process_ = {};

@@ -10,8 +10,8 @@ namespace e2e {
 
 class InstallerProcess {
  public:
-  // Starts `program` (Install.exe by default) with no arguments.
-  explicit InstallerProcess(const std::wstring& program = INSTALL_EXE);
+  // Starts `program` (Install.exe by default) with the given arguments (none by default).
+  explicit InstallerProcess(const std::wstring& program = INSTALL_EXE, const std::wstring& arguments = L"");
   ~InstallerProcess();  // terminates the process if it still runs
   InstallerProcess(const InstallerProcess&) = delete;
   InstallerProcess& operator=(const InstallerProcess&) = delete;
