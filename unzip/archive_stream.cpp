@@ -25,10 +25,8 @@ long ZCALLBACK SeekCallback(voidpf, voidpf stream, ZPOS64_T offset, int origin) 
   return static_cast<CArchiveStream*>(stream)->Seek(static_cast<std::int64_t>(offset), from) < 0 ? -1 : 0;
 }
 
-int ZCALLBACK CloseCallback(voidpf, voidpf stream) {
-  static_cast<CArchiveStream*>(stream)->Close();
-  return 0;
-}
+// The stream's owner closes the file; minizip only lets go of it.
+int ZCALLBACK CloseCallback(voidpf, voidpf) { return 0; }
 
 int ZCALLBACK ErrorCallback(voidpf, voidpf stream) {
   return static_cast<CArchiveStream*>(stream)->Failed() ? 1 : 0;
@@ -40,14 +38,24 @@ CArchiveStream::CArchiveStream() : buffer_(new unsigned char[kBufferSize]) {}
 
 bool CArchiveStream::Open(const std::wstring& path) noexcept {
   Close();
-  if (!file_.Open(path)) return false;
+  if (!owned_.Open(path)) return false;
+  file_ = &owned_;
   // The archive starts where the freshly opened file stands.
   position_ = filePosition_ = 0;
   return true;
 }
 
+void CArchiveStream::Attach(platform::SharedReadFile& file) noexcept {
+  Close();
+  file_ = &file;
+  // The caller may have read the file already (to hash it): the first read seeks to the start.
+  position_ = 0;
+  filePosition_ = -1;
+}
+
 void CArchiveStream::Close() noexcept {
-  file_.Close();
+  owned_.Close();
+  file_ = nullptr;
   bufferStart_ = 0;
   bufferLength_ = 0;
   position_ = filePosition_ = 0;
@@ -56,13 +64,13 @@ void CArchiveStream::Close() noexcept {
 
 std::int64_t CArchiveStream::ReadFromFile(void* buffer, std::size_t size) noexcept {
   if (filePosition_ != position_) {
-    if (file_.Seek(position_, platform::SeekOrigin::kBegin) < 0) {
+    if (file_->Seek(position_, platform::SeekOrigin::kBegin) < 0) {
       failed_ = true;
       return -1;
     }
     filePosition_ = position_;
   }
-  const std::int64_t got = file_.Read(buffer, size);
+  const std::int64_t got = file_->Read(buffer, size);
   if (got < 0) {
     failed_ = true;
     return -1;
@@ -72,7 +80,7 @@ std::int64_t CArchiveStream::ReadFromFile(void* buffer, std::size_t size) noexce
 }
 
 std::int64_t CArchiveStream::Read(void* buffer, std::size_t size) noexcept {
-  if (!file_.IsOpen()) return -1;
+  if (!IsOpen()) return -1;
   auto* out = static_cast<unsigned char*>(buffer);
   std::int64_t total = 0;
   while (size > 0) {
@@ -103,12 +111,12 @@ std::int64_t CArchiveStream::Read(void* buffer, std::size_t size) noexcept {
 }
 
 std::int64_t CArchiveStream::Seek(std::int64_t offset, platform::SeekOrigin origin) noexcept {
-  if (!file_.IsOpen()) return -1;
+  if (!IsOpen()) return -1;
   std::int64_t target = offset;
   if (origin == platform::SeekOrigin::kCurrent) {
     target = position_ + offset;
   } else if (origin == platform::SeekOrigin::kEnd) {
-    const std::int64_t end = file_.Seek(0, platform::SeekOrigin::kEnd);
+    const std::int64_t end = file_->Seek(0, platform::SeekOrigin::kEnd);
     if (end < 0) {
       failed_ = true;
       return -1;

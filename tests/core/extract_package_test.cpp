@@ -2,166 +2,246 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/core/support/child_process.h"
 #include "tests/core/support/zip_support.h"
 
 namespace {
 
-using ziptest::Inspect;
+using ziptest::Fixture;
 using ziptest::ScratchDir;
+using ziptest::Snapshot;
 
-// What the driver reported, in order: "progress:i/n", "failed:STAGE:RESULT" (with whether the
-// package still existed then), "finished".
+// What the driver reported, in order: "progress:i/n", "failed:STAGE:RESULT[:ITEM][:bad]",
+// "finished"; and whether the package still existed when the failure was reported.
 class RecordingReport final : public unzip::IExtractReport {
  public:
-  explicit RecordingReport(std::wstring package) : package_(std::move(package)) {}
+  explicit RecordingReport(std::wstring package = {}, int cancelAt = -1)
+      : package_(std::move(package)), cancelAt_(cancelAt) {}
 
   void OnExtractProgress(std::int32_t index, std::int32_t count) override {
+    EXPECT_GT(index, lastIndex_) << "progress went backwards";
+    lastIndex_ = index;
     events.push_back("progress:" + std::to_string(index) + "/" + std::to_string(count));
   }
-  bool ExtractCancelled() override { return cancelAt >= 0 && events.size() >= static_cast<std::size_t>(cancelAt); }
+  bool ExtractCancelled() override { return cancelAt_ >= 0 && events.size() >= static_cast<std::size_t>(cancelAt_); }
   void OnExtractFinished() override { events.push_back("finished"); }
-  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t result, const std::wstring&, bool deleted) override {
-    events.push_back("failed:" + std::to_string(stage) + ":" + std::to_string(result));
-    packageAtFailure.push_back(platform::PathExists(package_));
-    EXPECT_EQ(deleted, !platform::PathExists(package_));
+  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t result, const std::wstring& item, bool bad) override {
+    events.push_back("failed:" + std::to_string(stage) + ":" + std::to_string(result) +
+                     (item.empty() ? "" : ":" + platform::ToUtf8(item)) + (bad ? ":bad" : ""));
+    packageAtFailure = platform::PathExists(package_);
   }
 
-  int cancelAt = -1;  // reports before the driver is asked to stop; -1: never
   std::vector<std::string> events;
-  std::vector<bool> packageAtFailure;
+  bool packageAtFailure = false;
 
  private:
   std::wstring package_;
+  int cancelAt_;
+  std::int32_t lastIndex_ = -1;
 };
 
-// Progress messages for items 0 .. announced-1 of count.
-std::vector<std::string> Progress(int announced, int count) {
+// Progress reports for items 0 .. announced-1 of count, then the last report.
+std::vector<std::string> Events(int announced, int count, const std::string& last) {
   std::vector<std::string> events;
   for (int i = 0; i < announced; ++i) events.push_back("progress:" + std::to_string(i) + "/" + std::to_string(count));
+  events.push_back(last);
   return events;
 }
 
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// One extraction of a copy of a fixture package into scratch\install\.
+// One extraction of a copy of a fixture package into scratch\install\, through its path or
+// through the file held open (read to its end first, as hashing it does).
 struct PackageRun {
-  explicit PackageRun(const std::wstring& fixture, ScratchDir& scratch)
+  PackageRun(const std::wstring& fixture, const ScratchDir& scratch)
       : package(scratch.path() + L"TavoPhoneAx.zip"), install(scratch.path() + L"install\\") {
     if (!fixture.empty()) {
       EXPECT_TRUE(ziptest::CopyFixture(fixture, package));
     }
     (void)platform::CreateDirectoryLevel(install);
   }
-  std::vector<std::string> Extract(int cancelAt = -1) {
-    RecordingReport report(package);
-    report.cancelAt = cancelAt;
-    const bool finished = ExtractPackage(package, install, report);
+  std::vector<std::string> Extract(unsigned writers, bool held = false, int cancelAt = -1) {
+    RecordingReport report(package, cancelAt);
+    bool finished;
+    if (held) {
+      platform::SharedReadFile file;
+      EXPECT_TRUE(file.Open(package));
+      char buffer[65536];
+      while (file.Read(buffer, sizeof buffer) > 0) {
+      }
+      finished = ExtractPackage(file, install, report, writers);
+    } else {
+      finished = ExtractPackage(package, install, report, writers);
+    }
     EXPECT_EQ(finished, !report.events.empty() && report.events.back() == "finished");
-    packageAtBox = report.packageAtFailure;
+    packageAtFailure = report.packageAtFailure;
     return report.events;
   }
   std::wstring package;
   std::wstring install;
-  std::vector<bool> packageAtBox;
+  bool packageAtFailure = false;
 };
 
-TEST(ExtractPackage, SuccessAnnouncesEveryItemThenFinishes) {
-  ScratchDir scratch;
-  PackageRun run(L"infozip.zip", scratch);
-  EXPECT_EQ(run.Extract(), Concat(Progress(8, 8), {"finished"}));
-  for (const auto& file : ziptest::Tree()) {
-    std::wstring path = run.install + file.name;
-    EXPECT_EQ(ziptest::ReadAll(path), file.data);
-  }
-  EXPECT_TRUE(platform::PathExists(run.package));  // the window deletes it after registration
-
-  // A second run over the installed files, read-only ones included, replaces them.
-  EXPECT_EQ(run.Extract(), Concat(Progress(8, 8), {"finished"}));
-  EXPECT_TRUE(Inspect(run.install + L"TavoPhoneAx\\readonly.txt").readOnly);
-}
-
-TEST(ExtractPackage, EmptyPackageFinishesWithoutProgress) {
-  ScratchDir scratch;
-  PackageRun run(L"empty_package.zip", scratch);
-  EXPECT_EQ(run.Extract(), std::vector<std::string>{"finished"});
-}
-
-TEST(ExtractPackage, EmptyFilesCountAsExtractedAlsoAtTheEnd) {
-  ScratchDir scratch;
-  PackageRun run(L"last_empty.zip", scratch);
-  EXPECT_EQ(run.Extract(), Concat(Progress(3, 3), {"finished"}));
-  EXPECT_EQ(Inspect(run.install + L"last_empty.txt").size, 0);
-}
-
-TEST(ExtractPackage, MissingOrForeignPackageFailsAtOpening) {
-  for (const wchar_t* fixture : {L"", L"not_a_zip.zip", L"truncated.zip"}) {
-    SCOPED_TRACE(fixture);
-    ScratchDir scratch;
-    PackageRun run(fixture, scratch);
-    EXPECT_EQ(run.Extract(), std::vector<std::string>{"failed:1:0"});
-    // A package that is not a zip is gone before the failure is reported, so the next run fetches it.
-    EXPECT_EQ(run.packageAtBox, std::vector<bool>{false});
-  }
-}
-
-// A damaged item stops the extraction with its code, wherever it is, and the damaged package is
-// deleted before the failure is reported.
-TEST(ExtractPackage, DamagedItemFailsInTheMiddleAndAtTheEnd) {
+// Every archive the zip tests read gives the same reports and the same files whether the reading
+// thread writes them or writer threads do. Through its path a bad package is deleted before the
+// failure is reported; held open, it stays for the caller to delete.
+TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads) {
   const struct {
     const wchar_t* fixture;
-    std::vector<std::string> events;
+    int count;
+    int announced;
+    const char* last;
   } cases[] = {
-      {L"middle_crc.zip", Concat(Progress(2, 3), {"failed:5:1792"})},
-      {L"middle_header.zip", Concat(Progress(2, 3), {"failed:4:1792"})},
-      {L"middle_short.zip", Concat(Progress(2, 3), {"failed:5:83886080"})},
-      {L"last_crc.zip", Concat(Progress(3, 3), {"failed:5:1792"})},
-      {L"last_header.zip", Concat(Progress(3, 3), {"failed:4:1792"})},
-      {L"last_stored_short.zip", Concat(Progress(3, 3), {"failed:5:83886080"})},
-      {L"last_bzip2.zip", Concat(Progress(3, 3), {"failed:5:1792"})},
-      {L"last_extra.zip", Concat(Progress(3, 3), {"failed:4:2048"})},
+      {L"infozip.zip", 8, 8, "finished"},
+      {L"infozip_x.zip", 8, 8, "finished"},
+      {L"infozip_stored.zip", 8, 8, "finished"},
+      {L"sevenzip.zip", 8, 8, "finished"},
+      {L"bsdtar.zip", 8, 8, "finished"},
+      {L"python.zip", 8, 8, "finished"},
+      {L"prefixed.zip", 8, 8, "finished"},
+      {L"attributes.zip", 11, 11, "finished"},
+      {L"ut_mtime_only.zip", 1, 1, "finished"},
+      {L"traversal.zip", 11, 11, "failed:5:512:x/"},  // "x/.." names no file
+      {L"duplicates.zip", 7, 7, "finished"},
+      {L"empty_package.zip", 0, 0, "finished"},
+      {L"last_empty.zip", 3, 3, "finished"},  // an empty file counts as extracted, also at the end
+      {L"not_a_zip.zip", 0, 0, "failed:1:0:bad"},
+      {L"truncated.zip", 0, 0, "failed:1:0:bad"},
+      {L"unsafe_names.zip", 16, 2, "failed:4:1792:bad"},
+      {L"encrypted.zip", 1, 1, "failed:5:4096:TavoPhoneAx/Tavo.exe"},
+      {L"middle_crc.zip", 3, 2, "failed:5:1792:bad.txt:bad"},
+      {L"middle_header.zip", 3, 2, "failed:4:1792:bad"},
+      {L"middle_short.zip", 3, 2, "failed:5:83886080:bad.txt:bad"},
+      {L"middle_stored_short.zip", 3, 2, "failed:5:83886080:bad.txt:bad"},
+      {L"middle_bzip2.zip", 3, 2, "failed:5:1792:bad.txt:bad"},
+      {L"middle_extra.zip", 3, 2, "failed:4:2048:bad"},
+      {L"last_crc.zip", 3, 3, "failed:5:1792:bad.txt:bad"},
+      {L"last_header.zip", 3, 3, "failed:4:1792:bad"},
+      {L"last_short.zip", 3, 3, "failed:5:83886080:bad.txt:bad"},
+      {L"last_stored_short.zip", 3, 3, "failed:5:83886080:bad.txt:bad"},
+      {L"last_bzip2.zip", 3, 3, "failed:5:1792:bad.txt:bad"},
+      {L"last_extra.zip", 3, 3, "failed:4:2048:bad"},
   };
+  const struct {
+    unsigned writers;
+    bool held;
+  } runs[] = {{0, false}, {1, true}, {4, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.fixture);
-    ScratchDir scratch;
-    PackageRun run(c.fixture, scratch);
-    EXPECT_EQ(run.Extract(), c.events);
-    EXPECT_EQ(run.packageAtBox, std::vector<bool>{false});
-    EXPECT_EQ(ziptest::ReadAll(run.install + L"one.txt").size(), 260u);  // items before it stay
+    std::vector<std::string> first;
+    for (std::size_t k = 0; k < std::size(runs); ++k) {
+      const auto& r = runs[k];
+      SCOPED_TRACE(testing::Message() << platform::ToUtf8(c.fixture) << " with " << r.writers << " writers"
+                                      << (r.held ? ", held" : ""));
+      ScratchDir scratch;
+      PackageRun run(c.fixture, scratch);
+      EXPECT_EQ(run.Extract(r.writers, r.held), Events(c.announced, c.count, c.last));
+      const bool bad = std::string(c.last).rfind(":bad") != std::string::npos;
+      EXPECT_EQ(platform::PathExists(run.package), r.held || !bad);
+      if (bad) {
+        EXPECT_EQ(run.packageAtFailure, r.held);
+      }
+      // A damaged item's partial file has the time it was written at.
+      const std::vector<std::string> files = Snapshot(run.install, std::string(c.last) == "finished");
+      if (k == 0) {
+        first = files;
+      } else {
+        EXPECT_EQ(files, first);
+      }
+    }
   }
 }
 
-TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
-  ScratchDir scratch;
-  PackageRun run(L"attributes.zip", scratch);
-  // A directory where the first file belongs.
-  (void)platform::CreateDirectoryLevel(run.install + L"dos");
-  (void)platform::CreateDirectoryLevel(run.install + L"dos\\readonly.txt");
-  EXPECT_EQ(run.Extract(), Concat(Progress(1, 11), {"failed:5:512"}));
-  EXPECT_EQ(run.packageAtBox, std::vector<bool>{true});
-  EXPECT_TRUE(platform::PathExists(run.package));
+TEST(ExtractPackage, DuplicateNamesEndWithTheLastItemsBytes) {
+  for (unsigned writers : {0u, 3u}) {
+    SCOPED_TRACE(writers);
+    ScratchDir scratch;
+    PackageRun run(L"duplicates.zip", scratch);
+    ASSERT_EQ(run.Extract(writers).back(), "finished");
+    EXPECT_EQ(ziptest::ReadAll(run.install + L"dup.txt"), "third\n");
+    EXPECT_EQ(ziptest::ReadAll(run.install + L"sub\\same.txt"), "backslash\n");
+    EXPECT_EQ(ziptest::ReadAll(run.install + L"big.bin"), "small now\n");
+  }
 }
 
-TEST(ExtractPackage, UnusableInstallDirectoryFailsAtStageTwo) {
+TEST(ExtractPackage, SecondRunReplacesReadOnlyFiles) {
   ScratchDir scratch;
   PackageRun run(L"infozip.zip", scratch);
+  for (int pass = 0; pass < 2; ++pass) ASSERT_EQ(run.Extract(unzip::kDefaultWriterThreads).back(), "finished");
+  EXPECT_EQ(ziptest::ReadAll(run.install + L"TavoPhoneAx\\readonly.txt"), "do not touch\n");
+  EXPECT_TRUE(ziptest::Inspect(run.install + L"TavoPhoneAx\\readonly.txt").readOnly);
+  EXPECT_TRUE(platform::PathExists(run.package));  // the installer deletes it after registration
+}
+
+// A file that cannot be created is the failure reported, with or without writer threads (which
+// may announce a few later items first), and the package stays: its bytes are fine.
+TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
+  for (unsigned writers : {0u, 3u}) {
+    SCOPED_TRACE(writers);
+    ScratchDir scratch;
+    PackageRun run(L"attributes.zip", scratch);
+    // A directory where the second file belongs.
+    ASSERT_TRUE(platform::CreateDirectoryChain(run.install + L"dos\\hidden.txt"));
+    const std::vector<std::string> events = run.Extract(writers);
+    ASSERT_GE(events.size(), 3u);
+    EXPECT_EQ(events[1], "progress:1/11");
+    EXPECT_EQ(events.back(), "failed:5:512:dos/hidden.txt");
+    EXPECT_TRUE(platform::PathExists(run.package));
+  }
+}
+
+TEST(ExtractPackage, MissingPackageOrUnusableDirectoryFailEarly) {
+  ScratchDir scratch;
+  PackageRun missing(L"", scratch);
+  EXPECT_EQ(missing.Extract(3), Events(0, 0, "failed:1:0:bad"));
+  PackageRun run(L"infozip.zip", scratch);
   run.install.clear();
-  EXPECT_EQ(run.Extract(), std::vector<std::string>{"failed:2:0"});
+  EXPECT_EQ(run.Extract(3), Events(0, 0, "failed:2:0"));
   EXPECT_TRUE(platform::PathExists(run.package));
 }
 
 TEST(ExtractPackage, CancelStopsBeforeTheNextItemAndKeepsThePackage) {
   ScratchDir scratch;
   PackageRun run(L"infozip.zip", scratch);
-  EXPECT_EQ(run.Extract(2), Concat(Progress(2, 8), {"failed:6:0"}));
+  EXPECT_EQ(run.Extract(3, false, 2), Events(2, 8, "failed:6:0"));
   EXPECT_TRUE(platform::PathExists(run.package));
 }
+
+TEST(ExtractPackage, UncompressedSizeComesFromTheCentralDirectory) {
+  const struct {
+    const wchar_t* fixture;
+    std::int64_t size;
+  } cases[] = {{L"infozip.zip", 210 + 200000 + 650 + 13}, {L"empty_package.zip", 0}, {L"not_a_zip.zip", -1}};
+  for (const auto& c : cases) {
+    platform::SharedReadFile file;
+    ASSERT_TRUE(file.Open(Fixture(c.fixture)));
+    EXPECT_EQ(PackageUncompressedSize(file), c.size) << platform::ToUtf8(c.fixture);
+  }
+}
+
+#ifndef _WIN32
+// A kill at any moment of an extraction with writer threads leaves nothing a rerun trusts: the
+// rerun ends with the files of an uninterrupted extraction.
+TEST(ExtractPackage, RerunAfterAKillGivesTheSameFiles) {
+  ScratchDir scratch;
+  const std::wstring package = Fixture(L"many_files.zip");
+  const std::wstring clean = scratch.path() + L"clean\\", killed = scratch.path() + L"killed\\";
+  RecordingReport report;
+  ASSERT_TRUE(ExtractPackage(package, clean, report, 3));
+
+  testsupport::ChildProcess child;
+  ASSERT_TRUE(child.Start(UNPACK_TOOL, {package, killed, L"--writers", L"3"}));
+  for (int i = 0; i < 20000 && ziptest::ListTree(killed).size() < 200; ++i) platform::SleepMs(1);
+  child.Kill();
+  ASSERT_EQ(child.Wait(), -1) << "the extraction ended before the kill";
+  EXPECT_NE(Snapshot(killed), Snapshot(clean));
+
+  RecordingReport rerun;
+  ASSERT_TRUE(ExtractPackage(package, killed, rerun, 3));
+  EXPECT_EQ(Snapshot(killed), Snapshot(clean));
+}
+#endif
 
 }  // namespace

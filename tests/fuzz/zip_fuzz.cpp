@@ -74,21 +74,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
   }
 
-  ZipReaderHandle* zip = ZipOpenFile(platform::FromUtf8(scratch.archive.string()), nullptr);
-  if (zip == nullptr) return 0;
-  Check(ZipSetBaseDir(zip, platform::FromUtf8(scratch.base.string())) == ZIP_OK, "base directory refused");
-  ZipItemInfo info;
-  Check(ZipGetItem(zip, -1, &info) == ZIP_OK, "no item count");
-  const std::int32_t count = info.index;
-  for (std::int32_t i = 0; i < count && i < 512; ++i) {
-    if (ZipGetItem(zip, i, &info) != ZIP_OK) continue;
-    Check(IsSafeItemName(info.name), "unsafe cleaned name:", info.name);
-    if (info.uncompressedSize < 0 || info.uncompressedSize > kLargestExtracted) continue;
-    (void)ZipExtractItem(zip, i, info.name);
+  {
+    CZipReader zip;
+    if (!zip.Open(platform::FromUtf8(scratch.archive.string()))) return 0;
+    Check(zip.SetBaseDir(platform::FromUtf8(scratch.base.string())) == ZIP_OK, "base directory refused");
+    ZipItemInfo info;
+    Check(zip.GetItem(-1, info) == ZIP_OK && info.index == zip.Count(), "no item count");
+    (void)zip.UncompressedTotal();
+    for (std::int32_t i = 0; i < zip.Count() && i < 512; ++i) {
+      if (zip.GetItem(i, info) != ZIP_OK) continue;
+      Check(IsSafeItemName(info.name), "unsafe cleaned name:", info.name);
+      if (info.uncompressedSize < 0 || info.uncompressedSize > kLargestExtracted) continue;
+      (void)zip.ExtractItem(i, info.name);
+    }
+    // Going back to the start must work after any walk.
+    if (zip.Count() > 0) (void)zip.GetItem(0, info);
   }
-  // Going back to the start must work after any walk.
-  if (count > 0) (void)ZipGetItem(zip, 0, &info);
-  Check(ZipClose(zip) == ZIP_OK, "close failed");
   CheckNothingOutsideBase(scratch);
   return 0;
 }

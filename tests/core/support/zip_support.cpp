@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "platform/fs.h"
@@ -173,6 +174,22 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<std::string> Snapshot(const std::wstring& root, bool times) {
+  std::vector<std::string> lines;
+  for (const std::wstring& name : ListTree(root)) {
+    const OnDisk facts = Inspect(root + name);
+    std::string line = platform::ToUtf8(name);
+    // A directory's times change with its entries, and an empty file keeps the time it was
+    // created at (the reader gives it none): neither counts.
+    if (!facts.directory)
+      line += " " + std::to_string(facts.size) + (facts.readOnly ? " ro " : " rw ") +
+              std::to_string(times && facts.size > 0 ? facts.writeTime : 0) + " " +
+              std::to_string(std::hash<std::string>()(ReadAll(root + name)));
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace ziptest
