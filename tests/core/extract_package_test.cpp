@@ -105,7 +105,7 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       {L"attributes.zip", 11, 11, "finished"},
       {L"ut_mtime_only.zip", 1, 1, "finished"},
       {L"traversal.zip", 11, 11, "failed:5:512:x/"},  // "x/.." names no file
-      {L"duplicates.zip", 7, 7, "finished"},
+      {L"duplicates.zip", 14, 14, "finished"},
       {L"empty_package.zip", 0, 0, "finished"},
       {L"last_empty.zip", 3, 3, "finished"},  // an empty file counts as extracted, also at the end
       {L"not_a_zip.zip", 0, 0, "failed:1:0:bad"},
@@ -160,7 +160,7 @@ TEST(ExtractPackage, DuplicateNamesEndWithTheLastItemsBytes) {
     ScratchDir scratch;
     PackageRun run(L"duplicates.zip", scratch);
     ASSERT_EQ(run.Extract(writers).back(), "finished");
-    EXPECT_EQ(ziptest::ReadAll(run.install + L"dup.txt"), "third\n");
+    EXPECT_EQ(ziptest::ReadAll(run.install + L"dup.txt"), "last\n");
     EXPECT_EQ(ziptest::ReadAll(run.install + L"sub\\same.txt"), "backslash\n");
     EXPECT_EQ(ziptest::ReadAll(run.install + L"big.bin"), "small now\n");
   }
@@ -175,20 +175,31 @@ TEST(ExtractPackage, SecondRunReplacesReadOnlyFiles) {
   EXPECT_TRUE(platform::PathExists(run.package));  // the installer deletes it after registration
 }
 
-// A file that cannot be created is the failure reported, with or without writer threads (which
-// may announce a few later items first), and the package stays: its bytes are fine.
+// The first file in archive order that cannot be created (a directory is in its place) is the
+// failure reported, with or without writer threads (which may announce a few later items first),
+// also before a damaged item; and the package stays: its bytes are not what failed.
 TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
-  for (unsigned writers : {0u, 3u}) {
-    SCOPED_TRACE(writers);
-    ScratchDir scratch;
-    PackageRun run(L"attributes.zip", scratch);
-    // A directory where the second file belongs.
-    ASSERT_TRUE(platform::CreateDirectoryChain(run.install + L"dos\\hidden.txt"));
-    const std::vector<std::string> events = run.Extract(writers);
-    ASSERT_GE(events.size(), 3u);
-    EXPECT_EQ(events[1], "progress:1/11");
-    EXPECT_EQ(events.back(), "failed:5:512:dos/hidden.txt");
-    EXPECT_TRUE(platform::PathExists(run.package));
+  const struct {
+    const wchar_t* fixture;
+    std::vector<const wchar_t*> blocked;
+    const char* last;
+  } cases[] = {
+      {L"attributes.zip",
+       {L"dos\\hidden.txt", L"dos\\system.txt", L"dos\\plain.txt", L"win\\sub\\back.txt", L"mix\\sub\\mixed.txt",
+        L"\x4E2D\x6587.txt", L"unix\\readonly.txt", L"unix\\writable.txt"},
+       "failed:5:512:dos/hidden.txt"},
+      {L"middle_header.zip", {L"one.txt"}, "failed:5:512:one.txt"},
+  };
+  for (const auto& c : cases) {
+    for (unsigned writers : {0u, 3u}) {
+      SCOPED_TRACE(testing::Message() << platform::ToUtf8(c.fixture) << " with " << writers << " writers");
+      ScratchDir scratch;
+      PackageRun run(c.fixture, scratch);
+      for (const wchar_t* file : c.blocked) ASSERT_TRUE(platform::CreateDirectoryChain(run.install + file));
+      const std::vector<std::string> events = run.Extract(writers);
+      EXPECT_EQ(events.back(), c.last);
+      EXPECT_TRUE(platform::PathExists(run.package));
+    }
   }
 }
 
