@@ -34,48 +34,36 @@ int ZCALLBACK ErrorCallback(voidpf, voidpf stream) {
 
 }  // namespace
 
-CArchiveStream::CArchiveStream() : buffer_(new unsigned char[kBufferSize]) {}
+CArchiveStream::CArchiveStream() {
+  for (Window& window : windows_) window.data.reset(new unsigned char[kBufferSize]);
+}
 
 bool CArchiveStream::Open(const std::wstring& path) noexcept {
   Close();
   if (!owned_.Open(path)) return false;
   file_ = &owned_;
-  // The archive starts where the freshly opened file stands.
-  position_ = filePosition_ = 0;
+  position_ = 0;
   return true;
 }
 
 void CArchiveStream::Attach(platform::SharedReadFile& file) noexcept {
   Close();
   file_ = &file;
-  // The caller may have read the file already (to hash it): the first read seeks to the start.
+  // The archive starts at the start of the file, wherever the caller (hashing it) left it.
   position_ = 0;
-  filePosition_ = -1;
 }
 
 void CArchiveStream::Close() noexcept {
   owned_.Close();
   file_ = nullptr;
-  bufferStart_ = 0;
-  bufferLength_ = 0;
-  position_ = filePosition_ = 0;
+  for (Window& window : windows_) window.length = 0;
+  position_ = 0;
   failed_ = false;
 }
 
 std::int64_t CArchiveStream::ReadFromFile(void* buffer, std::size_t size) noexcept {
-  if (filePosition_ != position_) {
-    if (file_->Seek(position_, platform::SeekOrigin::kBegin) < 0) {
-      failed_ = true;
-      return -1;
-    }
-    filePosition_ = position_;
-  }
-  const std::int64_t got = file_->Read(buffer, size);
-  if (got < 0) {
-    failed_ = true;
-    return -1;
-  }
-  filePosition_ += got;
+  const std::int64_t got = file_->ReadAt(position_, buffer, size);
+  if (got < 0) failed_ = true;
   return got;
 }
 
@@ -84,26 +72,33 @@ std::int64_t CArchiveStream::Read(void* buffer, std::size_t size) noexcept {
   auto* out = static_cast<unsigned char*>(buffer);
   std::int64_t total = 0;
   while (size > 0) {
-    if (position_ >= bufferStart_ && position_ < bufferStart_ + static_cast<std::int64_t>(bufferLength_)) {
-      const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
-      const std::size_t take = std::min(size, bufferLength_ - offset);
-      std::memcpy(out, buffer_.get() + offset, take);
+    bool served = false;
+    for (std::size_t w = 0; w < 2 && !served; ++w) {
+      const Window& window = windows_[w];
+      if (position_ < window.start || position_ >= window.start + static_cast<std::int64_t>(window.length)) continue;
+      const std::size_t offset = static_cast<std::size_t>(position_ - window.start);
+      const std::size_t take = std::min(size, window.length - offset);
+      std::memcpy(out, window.data.get() + offset, take);
       out += take;
       size -= take;
       position_ += static_cast<std::int64_t>(take);
       total += static_cast<std::int64_t>(take);
-      continue;
+      lastUsed_ = w;
+      served = true;
     }
-    if (size >= kBufferSize) {  // large reads (item data) bypass the buffer
+    if (served) continue;
+    if (size >= kBufferSize) {  // large reads (item data) bypass the windows
       const std::int64_t got = ReadFromFile(out, size);
       if (got < 0) return total > 0 ? total : -1;
       position_ += got;
       return total + got;
     }
+    Window& window = windows_[1 - lastUsed_];
     const std::int64_t start = position_;
-    const std::int64_t got = ReadFromFile(buffer_.get(), kBufferSize);
-    bufferStart_ = start;
-    bufferLength_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const std::int64_t got = ReadFromFile(window.data.get(), kBufferSize);
+    window.start = start;
+    window.length = got > 0 ? static_cast<std::size_t>(got) : 0;
+    lastUsed_ = 1 - lastUsed_;
     position_ = start;
     if (got <= 0) return total > 0 ? total : got;
   }
@@ -121,7 +116,6 @@ std::int64_t CArchiveStream::Seek(std::int64_t offset, platform::SeekOrigin orig
       failed_ = true;
       return -1;
     }
-    filePosition_ = end;
     target = end + offset;
   }
   if (target < 0) return -1;

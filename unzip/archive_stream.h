@@ -1,5 +1,7 @@
-// The archive file as minizip sees it: a SharedReadFile behind minizip's I/O callbacks, with a
-// small read-ahead buffer, because minizip reads headers a few bytes at a time.
+// The archive file as minizip sees it: a SharedReadFile behind minizip's I/O callbacks, with
+// small read-ahead buffers, because minizip reads headers a few bytes at a time. There are two:
+// reading an item alternates between its central-directory entry at the end of the archive and
+// its local header in front, and each keeps its own window.
 //
 // The file is either opened here (Open) or borrowed from the caller (Attach), who keeps it open
 // for as long as the stream reads it. minizip's open and close callbacks neither open nor close
@@ -39,13 +41,17 @@ class CArchiveStream {
  private:
   static constexpr std::size_t kBufferSize = 16384;
 
+  struct Window {
+    std::unique_ptr<unsigned char[]> data;
+    std::int64_t start = 0;   // file offset of data[0]
+    std::size_t length = 0;   // valid bytes in data
+  };
+
   platform::SharedReadFile owned_;
   platform::SharedReadFile* file_ = nullptr;  // owned_ or the caller's
-  std::unique_ptr<unsigned char[]> buffer_;
-  std::int64_t bufferStart_ = 0;   // file offset of buffer_[0]
-  std::size_t bufferLength_ = 0;   // valid bytes in buffer_
+  Window windows_[2];
+  std::size_t lastUsed_ = 0;       // the window that served the latest read; the other is refilled
   std::int64_t position_ = 0;      // where the next read starts
-  std::int64_t filePosition_ = 0;  // where the system's file pointer is; -1 when unknown
   bool failed_ = false;
 
   std::int64_t ReadFromFile(void* buffer, std::size_t size) noexcept;

@@ -1,5 +1,7 @@
 #include "unzip/extract_package.h"
 
+#include <set>
+
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "platform/log.h"
@@ -41,11 +43,19 @@ struct Counts {
 };
 
 // Reads the items in order on this thread and hands every ordinary file to the writers; the rest
-// (directories, large or damaged items) is extracted here once the files before it are written.
+// (large or damaged items, names too long for a path) is extracted here once the files before it
+// are written. Directories are made here, once each, when no file being written stands in the way.
 Failure ExtractItems(CZipReader& zip, IExtractReport& report, unsigned writerThreads, Counts& counts) {
   CFileWriters writers(writerThreads);
+  std::set<std::wstring> madeDirectories;
+  auto makeDirectory = [&](const std::wstring& directory) {
+    if (directory.empty() || madeDirectories.count(directory) != 0) return;
+    writers.WaitForDirectory(directory);
+    // Ignored on failure: a file in it then cannot be created, and that is reported.
+    if (platform::CreateDirectoryChain(directory)) madeDirectories.insert(directory);
+  };
+
   const std::int32_t count = zip.Count();
-  std::wstring madeDirectory;  // the last parent directory made; items mostly share it
   ZipItemInfo item;
   Failure failure;
   for (std::int32_t i = 0; i < count; ++i) {
@@ -63,31 +73,28 @@ Failure ExtractItems(CZipReader& zip, IExtractReport& report, unsigned writerThr
 
     std::wstring path, directory;
     const bool pathOk = zip.OutputPath(item.name, path, directory) == ZIP_OK;
-    const bool isDirectory = (item.attributes & platform::kFileDirectory) != 0;
+    if (pathOk && (item.attributes & platform::kFileDirectory)) {
+      makeDirectory(WithoutTrailingSeparators(path));
+      ++counts.directories;
+      continue;
+    }
     ZipItemBytes bytes;
-    if (pathOk && !isDirectory && zip.ReadWholeItem(i, bytes)) {
-      if (!directory.empty() && directory != madeDirectory) {
-        writers.WaitForDirectory(directory);
-        if (platform::CreateDirectoryChain(directory)) madeDirectory = directory;
-      }
+    if (pathOk && zip.ReadWholeItem(i, bytes)) {
+      makeDirectory(directory);
       ++counts.files;
       counts.bytes += item.uncompressedSize;
       writers.Submit(FileJob{std::move(path), item, std::move(bytes)});
       continue;
     }
-    if (pathOk && isDirectory) {
-      writers.WaitForDirectory(WithoutTrailingSeparators(path));
-    } else {
-      writers.Finish();
-      if (writers.Failure().index >= 0) break;
-    }
+    writers.Finish();
+    if (writers.Failure().index >= 0) break;
     result = zip.ExtractItem(i, item.name);
     if (!Extracted(result, item)) {
       failure = Failure{kStageExtract, result, i, item.name};
       break;
     }
-    ++(isDirectory ? counts.directories : counts.files);
-    if (!isDirectory) counts.bytes += item.uncompressedSize;
+    ++counts.files;
+    counts.bytes += item.uncompressedSize;
   }
   writers.Finish();
   const WriteFailure written = writers.Failure();

@@ -93,6 +93,12 @@ bool IsEmptyArchive(CArchiveStream& stream) {
   return std::equal(kEmpty, kEmpty + 20, record.begin()) && kRecordSize + commentLength == static_cast<std::size_t>(size);
 }
 
+// Creates the output file anew; an existing read-only file is made replaceable first. Trying the
+// creation first spares a fresh installation a look at every file.
+bool CreateReplacing(platform::OutputFile& file, const std::wstring& path, std::uint32_t attributes) {
+  return file.Create(path, attributes) || (platform::PrepareToReplace(path) && file.Create(path, attributes));
+}
+
 struct DecompressorDeleter {
   void operator()(libdeflate_decompressor* decompressor) const { libdeflate_free_decompressor(decompressor); }
 };
@@ -355,10 +361,8 @@ ZipResult CZipReader::ExtractItem(int index, const std::wstring& target) {
   ZipItemBytes bytes;
   if (item.uncompressedSize > 0 && ReadWholeItem(index, bytes)) return WriteItemFile(output, item, bytes.data.get(), bytes.size);
 
-  // Ignored on failure: a file that stays read-only is reported as not creatable just below.
-  (void)platform::PrepareToReplace(output);
   platform::OutputFile file;
-  if (!file.Create(output, item.attributes)) return ZIP_NO_FILE;
+  if (!CreateReplacing(file, output, item.attributes)) return ZIP_NO_FILE;
   return archive_->StreamInto(file);
 }
 
@@ -417,10 +421,8 @@ std::int64_t CZipReader::UncompressedTotal() {
 }
 
 ZipResult WriteItemFile(const std::wstring& path, const ZipItemInfo& item, const unsigned char* data, std::size_t size) {
-  // Ignored on failure: a file that stays read-only is reported as not creatable just below.
-  (void)platform::PrepareToReplace(path);
   platform::OutputFile file;
-  if (!file.Create(path, item.attributes)) return ZIP_NO_FILE;
+  if (!CreateReplacing(file, path, item.attributes)) return ZIP_NO_FILE;
   if (size > 0) {
     if (!file.Write(data, size)) return ZIP_WRITE_ERROR;
     // Ignored on failure: the file is complete; only its times stay those of now.
