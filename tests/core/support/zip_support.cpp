@@ -150,12 +150,16 @@ std::string ReadAll(const std::wstring& path) {
   return data;
 }
 
+namespace {
+
 bool WriteAll(const std::wstring& path, const std::string& data) {
   std::FILE* file = platform::OpenFile(path, "wb");
   if (!file) return false;
   const bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
   return std::fclose(file) == 0 && ok;
 }
+
+}  // namespace
 
 bool CopyFixture(const std::wstring& name, const std::wstring& to) {
   const std::string data = ReadAll(Fixture(name));

@@ -54,7 +54,6 @@ struct OnDisk {
 OnDisk Inspect(const std::wstring& path);
 
 std::string ReadAll(const std::wstring& path);
-bool WriteAll(const std::wstring& path, const std::string& data);
 bool CopyFixture(const std::wstring& name, const std::wstring& to);
 
 // Every file and directory below root, relative, with "/" separators, sorted.
