@@ -6,6 +6,7 @@
 
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/log.h"
 #include "platform/text.h"
 #include "tests/core/support/child_process.h"
 #include "tests/core/support/zip_support.h"
@@ -43,6 +44,15 @@ class RecordingReport final : public unzip::IExtractReport {
   std::wstring package_;
   int cancelAt_;
   std::int32_t lastIndex_ = -1;
+};
+
+// The log lines written while it lives, one per line.
+class RecordingLog final : public platform::ILogSink {
+ public:
+  RecordingLog() { platform::SetLogSink(this); }
+  ~RecordingLog() { platform::SetLogSink(nullptr); }
+  void WriteLine(const std::string& line) override { lines += line + "\n"; }
+  std::string lines;
 };
 
 // Progress reports for items 0 .. announced-1 of count, then the last report.
@@ -167,9 +177,11 @@ TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
     const wchar_t* fixture;
     std::vector<const wchar_t*> blocked;
     const char* last;
+    const char* logged;  // the log line that names the cause
   } cases[] = {
-      {L"attributes.zip", {L"dos\\hidden.txt", L"dos\\plain.txt", L"\x4E2D\x6587.txt"}, "failed:5:512:dos/hidden.txt"},
-      {L"middle_header.zip", {L"one.txt"}, "failed:5:512:one.txt"},
+      {L"attributes.zip", {L"dos\\hidden.txt", L"dos\\plain.txt", L"\x4E2D\x6587.txt"}, "failed:5:512:dos/hidden.txt",
+       "item 1 \"dos/hidden.txt\" failed at stage 5 with result 512"},
+      {L"middle_header.zip", {L"one.txt"}, "failed:5:512:one.txt", "item 0 \"one.txt\" failed at stage 5 with result 512"},
   };
   for (const auto& c : cases) {
     for (unsigned writers : {0u, 3u}) {
@@ -177,9 +189,11 @@ TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
       ScratchDir scratch;
       PackageRun run(c.fixture, scratch);
       for (const wchar_t* file : c.blocked) ASSERT_TRUE(platform::CreateDirectoryChain(run.install + file));
+      RecordingLog log;
       const std::vector<std::string> events = run.Extract(writers);
       EXPECT_EQ(events.back(), c.last);
       EXPECT_TRUE(platform::PathExists(run.package));
+      EXPECT_NE(log.lines.find(c.logged), std::string::npos) << log.lines;
     }
   }
 }

@@ -1,15 +1,21 @@
 // unpack PACKAGE DIR [--writers N]: extracts a package the way the installer does, with the console
-// standing in for the installer window. Prints the extraction percentage and the outcome, and
-// exits 0 when the extraction finished, 1 otherwise. --writers sets the threads that write the
-// files (0: the reading thread writes them too).
+// standing in for the installer window. Prints the extraction percentage and the outcome (the
+// run's log lines on standard error), and exits 0 when the extraction finished, 1 otherwise.
+// --writers sets the threads that write the files (0: the reading thread writes them too).
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
+#include "platform/log.h"
 #include "platform/text.h"
 #include "unzip/extract_package.h"
 
 namespace {
+
+class ConsoleLog final : public platform::ILogSink {
+ public:
+  void WriteLine(const std::string& line) override { std::fprintf(stderr, "%s\n", line.c_str()); }
+};
 
 class ConsoleReport final : public unzip::IExtractReport {
  public:
@@ -41,6 +47,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "usage: unpack PACKAGE DIR [--writers N]\n");
     return 2;
   }
+  ConsoleLog log;
+  platform::SetLogSink(&log);
   ConsoleReport report;
-  return ExtractPackage(platform::FromAnsi(argv[1]), platform::FromAnsi(argv[2]), report, writers) ? 0 : 1;
+  const bool finished = ExtractPackage(platform::FromAnsi(argv[1]), platform::FromAnsi(argv[2]), report, writers);
+  platform::SetLogSink(nullptr);
+  return finished ? 0 : 1;
 }
