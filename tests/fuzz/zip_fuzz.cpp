@@ -1,5 +1,6 @@
-// Opens a fuzzed archive, lists it and extracts every item into a scratch directory; aborts when
-// a cleaned name could leave the base directory or anything appears outside it.
+// Opens a fuzzed archive, lists it and extracts every item into a scratch directory, item by item
+// and then as the installer does (writer threads, the file held open); aborts when a cleaned name
+// could leave the base directory or anything appears outside it.
 #include <unistd.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "unzip/extract_package.h"
 #include "unzip/zip_names.h"
 #include "unzip/zip_reader.h"
 
@@ -16,8 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Items declared larger than this are described but not written, to keep runs fast.
+// Items declared larger than this are described but not written, to keep runs fast; archives
+// declaring more than kLargestPackage in all are not extracted as a whole.
 constexpr std::int32_t kLargestExtracted = 1 << 20;
+constexpr std::int64_t kLargestPackage = 64 << 20;
+
+class SilentReport final : public unzip::IExtractReport {
+ public:
+  void OnExtractProgress(std::int32_t, std::int32_t) override {}
+  bool ExtractCancelled() override { return false; }
+  void OnExtractFinished() override {}
+  void OnExtractFailed(unzip::ExtractStage, std::int32_t, const std::wstring&, bool) override {}
+};
 
 struct Scratch {
   Scratch() {
@@ -89,6 +101,14 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     }
     // Going back to the start must work after any walk.
     if (zip.Count() > 0) (void)zip.GetItem(0, info);
+  }
+  CheckNothingOutsideBase(scratch);
+  platform::SharedReadFile package;
+  if (!package.Open(platform::FromUtf8(scratch.archive.string()))) std::abort();
+  const std::int64_t total = PackageUncompressedSize(package);
+  if (total >= 0 && total <= kLargestPackage) {
+    SilentReport report;
+    (void)ExtractPackage(package, platform::FromUtf8(scratch.base.string()), report, 2);
   }
   CheckNothingOutsideBase(scratch);
   return 0;
