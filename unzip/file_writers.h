@@ -8,7 +8,8 @@
 //   - the driver creates directories itself, after WaitForDirectory, so that no file being written
 //     holds the place of a directory it needs;
 //   - at most kWaitingBudget bytes of inflated data and kMaxWaiting files wait at a time: Submit
-//     blocks until the new file fits;
+//     blocks until the new file fits (with the item being inflated and its compressed bytes, at
+//     most 8 MiB each, an extraction stays below 48 MiB);
 //   - the failure of the file earliest in archive order is the one kept; files after it are not
 //     written any more.
 // With no threads every file is written inside Submit, on the driver's thread.
@@ -45,7 +46,7 @@ struct WriteFailure {
 
 class CFileWriters {
  public:
-  static constexpr std::size_t kWaitingBudget = 32u << 20;
+  static constexpr std::size_t kWaitingBudget = 24u << 20;
   static constexpr std::size_t kMaxWaiting = 64;
   static constexpr unsigned kMaxThreads = 4;
 
