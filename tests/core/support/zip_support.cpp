@@ -117,7 +117,6 @@ OnDisk Inspect(const std::wstring& path) {
   if (file != INVALID_HANDLE_VALUE) {
     FILETIME created, accessed, written;
     if (GetFileTime(file, &created, &accessed, &written)) {
-      facts.creationTime = time(created);
       facts.accessTime = time(accessed);
       facts.writeTime = time(written);
     }

@@ -47,7 +47,6 @@ struct OnDisk {
   bool readOnly = false;
   std::uint32_t attributes = 0;  // Windows only; natively 0
   platform::FileTime accessTime = 0;
-  platform::FileTime creationTime = 0;  // Windows only
   platform::FileTime writeTime = 0;
   std::int64_t size = -1;
 };
