@@ -95,12 +95,17 @@ struct PackageRun {
 
 // Every archive the zip tests read gives the same reports and the same files whether the reading
 // thread writes them or writer threads do: the archives of real tools their tree (names cleaned,
-// the empty file, Chinese names), one name given several times its last item's bytes. Through its
-// path a bad package is deleted before the failure is reported; held open, it stays for the caller.
+// the empty file, Chinese names), one name given several times its last item's bytes, names that
+// climb out their cleaned places; nothing lands outside the install directory. Through its path a
+// bad package is deleted before the failure is reported; held open, it stays for the caller.
 TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads) {
   const std::vector<ziptest::TreeFile>* tree = &ziptest::Tree();
   const std::vector<ziptest::TreeFile> lastCopies = {
       {L"dup.txt", "last\n"}, {L"sub/same.txt", "backslash\n"}, {L"big.bin", "small now\n"}};
+  const std::vector<ziptest::TreeFile> cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"},
+                                                  {L"etc/evil.txt", "../../../../etc/evil.txt"},
+                                                  {L"c.txt", "a/b/../../c.txt"},
+                                                  {L"drive.txt", "C:../../drive.txt"}};
   const struct {
     const wchar_t* fixture;
     int count;
@@ -117,7 +122,7 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       {L"prefixed.zip", 8, 8, "finished", tree},
       {L"attributes.zip", 11, 11, "finished"},
       {L"ut_mtime_only.zip", 1, 1, "finished"},
-      {L"traversal.zip", 11, 11, "failed:5:512:x/"},  // "x/.." names no file
+      {L"traversal.zip", 11, 11, "failed:5:512:x/", &cleaned},  // "x/.." names no file
       {L"duplicates.zip", 14, 14, "finished", &lastCopies},
       {L"empty_package.zip", 0, 0, "finished"},
       {L"last_empty.zip", 3, 3, "finished"},  // an empty file counts as extracted, also at the end
@@ -158,6 +163,8 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       }
       for (const auto& file : c.files ? *c.files : std::vector<ziptest::TreeFile>())
         EXPECT_EQ(ziptest::ReadAll(run.install + file.name), file.data) << platform::ToUtf8(file.name);
+      for (const std::wstring& name : ziptest::ListTree(scratch.path()))
+        EXPECT_TRUE(name == L"TavoPhoneAx.zip" || name.rfind(L"install", 0) == 0) << "outside: " << platform::ToUtf8(name);
       // A damaged item's partial file has the time it was written at.
       const std::vector<std::string> files = Snapshot(run.install, std::string(c.last) == "finished");
       if (k == 0) {
