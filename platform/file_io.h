@@ -59,6 +59,9 @@ class SharedReadFile {
   [[nodiscard]] bool IsOpen() const noexcept { return handle_ != kInvalid; }
   // Reads up to size bytes at the current position: the count read (0 at the end), -1 on error.
   [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
+  // Reads up to size bytes from offset without a separate seek: the count read (0 at the end), -1
+  // on error. Where the position stands afterwards is not defined.
+  [[nodiscard]] std::int64_t ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept;
   // Moves the position: the new position from the start, or -1 when the system refuses (a
   // negative position, for instance).
   [[nodiscard]] std::int64_t Seek(std::int64_t offset, SeekOrigin origin) noexcept;

@@ -25,10 +25,8 @@ long ZCALLBACK SeekCallback(voidpf, voidpf stream, ZPOS64_T offset, int origin) 
   return static_cast<CArchiveStream*>(stream)->Seek(static_cast<std::int64_t>(offset), from) < 0 ? -1 : 0;
 }
 
-int ZCALLBACK CloseCallback(voidpf, voidpf stream) {
-  static_cast<CArchiveStream*>(stream)->Close();
-  return 0;
-}
+// The stream's owner closes the file; minizip only lets go of it.
+int ZCALLBACK CloseCallback(voidpf, voidpf) { return 0; }
 
 int ZCALLBACK ErrorCallback(voidpf, voidpf stream) {
   return static_cast<CArchiveStream*>(stream)->Failed() ? 1 : 0;
@@ -36,66 +34,71 @@ int ZCALLBACK ErrorCallback(voidpf, voidpf stream) {
 
 }  // namespace
 
-CArchiveStream::CArchiveStream() : buffer_(new unsigned char[kBufferSize]) {}
+CArchiveStream::CArchiveStream() {
+  for (Window& window : windows_) window.data.reset(new unsigned char[kBufferSize]);
+}
 
 bool CArchiveStream::Open(const std::wstring& path) noexcept {
   Close();
-  if (!file_.Open(path)) return false;
-  // The archive starts where the freshly opened file stands.
-  position_ = filePosition_ = 0;
+  if (!owned_.Open(path)) return false;
+  file_ = &owned_;
+  position_ = 0;
   return true;
 }
 
+void CArchiveStream::Attach(platform::SharedReadFile& file) noexcept {
+  Close();
+  file_ = &file;
+  // The archive starts at the start of the file, wherever the caller (hashing it) left it.
+  position_ = 0;
+}
+
 void CArchiveStream::Close() noexcept {
-  file_.Close();
-  bufferStart_ = 0;
-  bufferLength_ = 0;
-  position_ = filePosition_ = 0;
+  owned_.Close();
+  file_ = nullptr;
+  for (Window& window : windows_) window.length = 0;
+  position_ = 0;
   failed_ = false;
 }
 
 std::int64_t CArchiveStream::ReadFromFile(void* buffer, std::size_t size) noexcept {
-  if (filePosition_ != position_) {
-    if (file_.Seek(position_, platform::SeekOrigin::kBegin) < 0) {
-      failed_ = true;
-      return -1;
-    }
-    filePosition_ = position_;
-  }
-  const std::int64_t got = file_.Read(buffer, size);
-  if (got < 0) {
-    failed_ = true;
-    return -1;
-  }
-  filePosition_ += got;
+  const std::int64_t got = file_->ReadAt(position_, buffer, size);
+  if (got < 0) failed_ = true;
   return got;
 }
 
 std::int64_t CArchiveStream::Read(void* buffer, std::size_t size) noexcept {
-  if (!file_.IsOpen()) return -1;
+  if (!IsOpen()) return -1;
   auto* out = static_cast<unsigned char*>(buffer);
   std::int64_t total = 0;
   while (size > 0) {
-    if (position_ >= bufferStart_ && position_ < bufferStart_ + static_cast<std::int64_t>(bufferLength_)) {
-      const std::size_t offset = static_cast<std::size_t>(position_ - bufferStart_);
-      const std::size_t take = std::min(size, bufferLength_ - offset);
-      std::memcpy(out, buffer_.get() + offset, take);
+    bool served = false;
+    for (std::size_t w = 0; w < 2 && !served; ++w) {
+      const Window& window = windows_[w];
+      if (position_ < window.start || position_ >= window.start + static_cast<std::int64_t>(window.length)) continue;
+      const std::size_t offset = static_cast<std::size_t>(position_ - window.start);
+      const std::size_t take = std::min(size, window.length - offset);
+      std::memcpy(out, window.data.get() + offset, take);
       out += take;
       size -= take;
       position_ += static_cast<std::int64_t>(take);
       total += static_cast<std::int64_t>(take);
-      continue;
+      lastUsed_ = w;
+      served = true;
     }
-    if (size >= kBufferSize) {  // large reads (item data) bypass the buffer
+    if (served) continue;
+    if (size >= kBufferSize) {  // large reads (item data) bypass the windows
       const std::int64_t got = ReadFromFile(out, size);
       if (got < 0) return total > 0 ? total : -1;
       position_ += got;
       return total + got;
     }
+    Window& window = windows_[1 - lastUsed_];
     const std::int64_t start = position_;
-    const std::int64_t got = ReadFromFile(buffer_.get(), kBufferSize);
-    bufferStart_ = start;
-    bufferLength_ = got > 0 ? static_cast<std::size_t>(got) : 0;
+    const std::int64_t got = ReadFromFile(window.data.get(), kBufferSize);
+    window.start = start;
+    window.length = got > 0 ? static_cast<std::size_t>(got) : 0;
+    lastUsed_ = 1 - lastUsed_;
     position_ = start;
     if (got <= 0) return total > 0 ? total : got;
   }
@@ -103,17 +106,16 @@ std::int64_t CArchiveStream::Read(void* buffer, std::size_t size) noexcept {
 }
 
 std::int64_t CArchiveStream::Seek(std::int64_t offset, platform::SeekOrigin origin) noexcept {
-  if (!file_.IsOpen()) return -1;
+  if (!IsOpen()) return -1;
   std::int64_t target = offset;
   if (origin == platform::SeekOrigin::kCurrent) {
     target = position_ + offset;
   } else if (origin == platform::SeekOrigin::kEnd) {
-    const std::int64_t end = file_.Seek(0, platform::SeekOrigin::kEnd);
+    const std::int64_t end = file_->Seek(0, platform::SeekOrigin::kEnd);
     if (end < 0) {
       failed_ = true;
       return -1;
     }
-    filePosition_ = end;
     target = end + offset;
   }
   if (target < 0) return -1;

@@ -1,5 +1,6 @@
 #include "unzip/zip_reader.h"
 
+#include <libdeflate.h>
 #include <unzip.h>
 
 #include <algorithm>
@@ -81,25 +82,39 @@ void ApplyExtendedTimestamp(const std::vector<unsigned char>& extra, ZipItemInfo
 
 // minizip takes an end-of-central-directory record at offset 0 for "not found", so it cannot open
 // an archive without items. Recognises exactly that: one record for zero items, then its comment.
-bool IsEmptyArchive(const std::wstring& path) {
+bool IsEmptyArchive(CArchiveStream& stream) {
   constexpr std::size_t kRecordSize = 22;
-  platform::SharedReadFile file;
-  if (!file.Open(path)) return false;
   std::vector<unsigned char> record(kRecordSize + 65535 + 1);
-  const std::int64_t size = file.Read(record.data(), record.size());
+  if (stream.Seek(0, platform::SeekOrigin::kBegin) != 0) return false;
+  const std::int64_t size = stream.Read(record.data(), record.size());
   if (size < static_cast<std::int64_t>(kRecordSize) || size > static_cast<std::int64_t>(kRecordSize + 65535)) return false;
   static constexpr unsigned char kEmpty[20] = {'P', 'K', 5, 6};  // zero disks, items, size and offset
   const std::size_t commentLength = record[20] | (record[21] << 8);
   return std::equal(kEmpty, kEmpty + 20, record.begin()) && kRecordSize + commentLength == static_cast<std::size_t>(size);
 }
 
+// Creates the output file anew; an existing read-only file is made replaceable first. Trying the
+// creation first spares a fresh installation a look at every file.
+bool CreateReplacing(platform::OutputFile& file, const std::wstring& path, std::uint32_t attributes) {
+  return file.Create(path, attributes) || (platform::PrepareToReplace(path) && file.Create(path, attributes));
+}
+
+struct DecompressorDeleter {
+  void operator()(libdeflate_decompressor* decompressor) const { libdeflate_free_decompressor(decompressor); }
+};
+
 }  // namespace
 
-class CZipReader {
+// The open archive: minizip's handle over the stream, the position in the central directory and
+// the one-item cache.
+class CZipReader::Archive {
  public:
-  ~CZipReader() {
-    if (archive) unzClose(archive);  // closes the stream too
+  ~Archive() {
+    if (archive) unzClose(archive);
   }
+
+  // Opens minizip over the stream, which is open already.
+  bool Open(const char* password);
 
   // Makes item index minizip's current entry: forward from where it stands, or from the first
   // entry when the index lies behind. Stepping stops at the end of the directory.
@@ -121,8 +136,18 @@ class CZipReader {
     return ZIP_OK;
   }
 
+  // Positions minizip on item index and fills the cache for it, unless it holds that item already.
+  ZipResult Describe(int index) {
+    if (ZipResult moved = MoveTo(index); moved != ZIP_OK) return moved;
+    return cachedIndex == index ? ZIP_OK : ReadCurrent(index);
+  }
+  // The cache for item index, without moving when it holds that item already.
+  ZipResult Cached(int index) { return cachedIndex == index ? ZIP_OK : Describe(index); }
+
   // Describes the current entry into the cache.
   ZipResult ReadCurrent(int index);
+  // Streams the current entry's data through minizip into file.
+  ZipResult StreamInto(platform::OutputFile& file);
 
   CArchiveStream stream;
   unzFile archive = nullptr;
@@ -133,15 +158,33 @@ class CZipReader {
   int cachedIndex = -1;
   int cachedMethod = 0;
   bool cachedEncrypted = false;
+  std::uint32_t cachedCrc = 0;
+  std::int64_t cachedDataStart = 0;  // file offset of the item's data
 
   bool hasPassword = false;
   std::string password;
   std::unique_ptr<unsigned char[]> transferBuffer;
   std::vector<char> nameBuffer = std::vector<char>(65536);
-  std::wstring baseDir;
+  std::unique_ptr<libdeflate_decompressor, DecompressorDeleter> decompressor;
+  std::vector<unsigned char> compressed;  // input of whole-item inflation, reused
 };
 
-ZipResult CZipReader::ReadCurrent(int index) {
+bool CZipReader::Archive::Open(const char* password) {
+  if (password != nullptr) {
+    hasPassword = true;
+    this->password = password;
+  }
+  zlib_filefunc64_def functions = CArchiveStream::Functions();
+  archive = unzOpen2_64(&stream, &functions);
+  // An archive without items needs no minizip: its reader has no items.
+  if (archive == nullptr) return IsEmptyArchive(stream);
+  unz_global_info64 global{};
+  if (unzGetGlobalInfo64(archive, &global) != UNZ_OK) return false;
+  count = global.number_entry > static_cast<ZPOS64_T>(INT_MAX) ? INT_MAX : static_cast<int>(global.number_entry);
+  return true;
+}
+
+ZipResult CZipReader::Archive::ReadCurrent(int index) {
   unz_file_info64 entryInfo{};
   if (unzGetCurrentFileInfo64(archive, &entryInfo, nameBuffer.data(), static_cast<uLong>(nameBuffer.size()),
                               nullptr, 0, nullptr, 0) != UNZ_OK)
@@ -176,138 +219,24 @@ ZipResult CZipReader::ReadCurrent(int index) {
   cachedIndex = index;
   cachedMethod = static_cast<int>(entryInfo.compression_method);
   cachedEncrypted = (entryInfo.flag & 1) != 0;
+  cachedCrc = static_cast<std::uint32_t>(entryInfo.crc);
+  cachedDataStart = dataStart;
   return ZIP_OK;
 }
 
-namespace {
-
-ZipResult CheckHandle(const ZipReaderHandle* handle) {
-  if (handle == nullptr) return ZIP_BAD_ARGS;
-  if (handle->kind != kZipReaderKind) return ZIP_WRONG_MODE;
-  if (handle->reader == nullptr) return ZIP_BAD_ARGS;
-  return ZIP_OK;
-}
-
-}  // namespace
-
-ZipReaderHandle* ZipOpenFile(const std::wstring& path, const char* password) {
-  auto reader = std::make_unique<CZipReader>();
-  if (password != nullptr) {
-    reader->hasPassword = true;
-    reader->password = password;
-  }
-  reader->baseDir = platform::CurrentDirectory();
-  if (!EndsWithSeparator(reader->baseDir)) reader->baseDir += L'\\';
-
-  if (!reader->stream.Open(path)) return nullptr;
-  zlib_filefunc64_def functions = CArchiveStream::Functions();
-  reader->archive = unzOpen2_64(&reader->stream, &functions);
-  if (reader->archive == nullptr) {
-    // minizip has closed the stream. An archive without items needs none: its reader has no items.
-    if (!IsEmptyArchive(path)) return nullptr;
-    return new ZipReaderHandle{kZipReaderKind, reader.release()};
-  }
-  unz_global_info64 global{};
-  if (unzGetGlobalInfo64(reader->archive, &global) != UNZ_OK) return nullptr;
-  reader->count = global.number_entry > static_cast<ZPOS64_T>(INT_MAX) ? INT_MAX : static_cast<int>(global.number_entry);
-  return new ZipReaderHandle{kZipReaderKind, reader.release()};
-}
-
-ZipResult ZipSetBaseDir(ZipReaderHandle* handle, const std::wstring& directory) {
-  if (ZipResult check = CheckHandle(handle); check != ZIP_OK) return check;
-  std::wstring base = directory;
-  if (!EndsWithSeparator(base)) base += L'\\';
-  // An empty directory would make the base the root of the drive, and a name must still fit.
-  if (directory.empty() || Utf16Length(base) >= kZipMaxPath) return ZIP_BAD_ARGS;
-  handle->reader->baseDir = std::move(base);
-  return ZIP_OK;
-}
-
-ZipResult ZipGetItem(ZipReaderHandle* handle, int index, ZipItemInfo* info) {
-  if (info != nullptr) {
-    info->index = 0;
-    info->name.clear();
-    info->uncompressedSize = 0;
-  }
-  if (ZipResult check = CheckHandle(handle); check != ZIP_OK) return check;
-  CZipReader& reader = *handle->reader;
-  if (info == nullptr || index < -1 || index >= reader.count) return ZIP_BAD_ARGS;
-  if (index == reader.cachedIndex && index != -1) {
-    *info = reader.cachedInfo;
-    return ZIP_OK;
-  }
-  if (index == -1) {
-    *info = ZipItemInfo{};
-    info->index = reader.count;
-    return ZIP_OK;
-  }
-  if (ZipResult moved = reader.MoveTo(index); moved != ZIP_OK) return moved;
-  if (ZipResult read = reader.ReadCurrent(index); read != ZIP_OK) return read;
-  *info = reader.cachedInfo;
-  return ZIP_OK;
-}
-
-void MakeDirectoryChain(const std::wstring* root, const std::wstring& directory) {
-  // Creation results are ignored on purpose: a missing level shows up when a file in it cannot be
-  // created.
-  if (root != nullptr && !platform::PathExists(*root)) (void)platform::CreateDirectoryLevel(*root);
-  if (directory.empty()) return;
-  const std::size_t last = directory.find_last_of(L"\\/");
-  if (last != std::wstring::npos && last != 0) MakeDirectoryChain(root, directory.substr(0, last));
-  const std::wstring full = root != nullptr ? *root + directory : directory;
-  if (!platform::PathExists(full)) (void)platform::CreateDirectoryLevel(full);
-}
-
-ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring& target) {
-  if (ZipResult check = CheckHandle(handle); check != ZIP_OK) return check;
-  CZipReader& reader = *handle->reader;
-  if (index < 0 || index >= reader.count) return ZIP_BAD_ARGS;
-  if (ZipResult moved = reader.MoveTo(index); moved != ZIP_OK) return moved;
-  if (reader.cachedIndex != index) {
-    if (ZipResult read = reader.ReadCurrent(index); read != ZIP_OK) return read;
-  }
-  const ZipItemInfo& item = reader.cachedInfo;
-
-  // The target must not lead anywhere the item's cleaned name could not, and must fit a path
-  // buffer; nothing is created otherwise.
-  const bool absolute = IsAbsoluteItemPath(target);
-  if (absolute ? !IsSafeAbsolutePath(target) : !IsSafeItemName(target)) return ZIP_CORRUPT;
-  const std::wstring* root = absolute ? nullptr : &reader.baseDir;
-
-  if (item.attributes & platform::kFileDirectory) {
-    if (Utf16Length(absolute ? target : reader.baseDir + target) > kZipMaxPath) return ZIP_CORRUPT;
-    MakeDirectoryChain(root, target);
-    return ZIP_OK;
-  }
-
-  const std::size_t split = target.find_last_of(L"\\/");
-  const std::wstring directory = split == std::wstring::npos ? std::wstring() : target.substr(0, split + 1);
-  const std::wstring output = absolute ? target : reader.baseDir + target;
-  if (Utf16Length(output) > kZipMaxPath) return ZIP_CORRUPT;
-
-  // Data minizip would hand over undecoded never reaches the disk.
-  if (reader.cachedMethod != kMethodStored && reader.cachedMethod != kMethodDeflated) return ZIP_CORRUPT;
-  // minizip is built without decryption (NOUNCRYPT): no password can open an encrypted item, and
-  // handing it one makes even a plain item fail to open. The password is therefore kept, never used.
-  if (reader.cachedEncrypted) return ZIP_BAD_PASSWORD;
-
-  MakeDirectoryChain(root, directory);
-  // Ignored on failure: a file that stays read-only is reported as not creatable just below.
-  (void)platform::PrepareToReplace(output);
-  platform::OutputFile file;
-  if (!file.Create(output, item.attributes)) return ZIP_NO_FILE;
-
+ZipResult CZipReader::Archive::StreamInto(platform::OutputFile& file) {
+  const ZipItemInfo& item = cachedInfo;
   // A failed open is not examined here: the first read then fails.
-  (void)unzOpenCurrentFile3(reader.archive, nullptr, nullptr, 0, nullptr);
-  if (!reader.transferBuffer) reader.transferBuffer.reset(new unsigned char[kTransferBufferSize]);
-  unsigned char* const buffer = reader.transferBuffer.get();
+  (void)unzOpenCurrentFile3(archive, nullptr, nullptr, 0, nullptr);
+  if (!transferBuffer) transferBuffer.reset(new unsigned char[kTransferBufferSize]);
+  unsigned char* const buffer = transferBuffer.get();
 
   // minizip never delivers more than the declared size; the end is reached when a read delivers
   // the last declared byte. A read that delivers nothing before that (a stream that ends early,
   // and always for an empty item) ends the loop with ZIP_INFLATE_ERROR.
   ZipResult result;
   for (;;) {
-    const int count = unzReadCurrentFile(reader.archive, buffer, kTransferBufferSize);
+    const int count = unzReadCurrentFile(archive, buffer, kTransferBufferSize);
     if (count < 0) {
       result = ZIP_INFLATE_ERROR;
       break;
@@ -316,7 +245,7 @@ ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring&
       result = ZIP_WRITE_ERROR;
       break;
     }
-    if (count > 0 && unzeof(reader.archive) == 1) {
+    if (count > 0 && unzeof(archive) == 1) {
       // Ignored on failure: the file is complete; only its times stay those of now.
       (void)file.SetTimes(item.creationTime, item.accessTime, item.writeTime);
       result = ZIP_OK;
@@ -327,16 +256,177 @@ ZipResult ZipExtractItem(ZipReaderHandle* handle, int index, const std::wstring&
       break;
     }
   }
-  file.Close();
   // minizip compares the CRC-32 only once every declared byte was read.
-  const int closed = unzCloseCurrentFile(reader.archive);
+  const int closed = unzCloseCurrentFile(archive);
   if (closed == UNZ_CRCERROR && (result == ZIP_OK || result == ZIP_INFLATE_ERROR)) result = ZIP_CORRUPT;
   return result;
 }
 
-ZipResult ZipClose(ZipReaderHandle* handle) {
-  if (ZipResult check = CheckHandle(handle); check != ZIP_OK) return check;
-  delete handle->reader;
-  delete handle;
+CZipReader::CZipReader() : baseDir_(platform::CurrentDirectory()) {
+  if (!EndsWithSeparator(baseDir_)) baseDir_ += L'\\';
+}
+
+CZipReader::~CZipReader() = default;
+
+bool CZipReader::Open(const std::wstring& path, const char* password) {
+  Close();
+  auto archive = std::make_unique<Archive>();
+  if (!archive->stream.Open(path) || !archive->Open(password)) return false;
+  archive_ = std::move(archive);
+  return true;
+}
+
+bool CZipReader::Open(platform::SharedReadFile& file, const char* password) {
+  Close();
+  if (!file.IsOpen()) return false;
+  auto archive = std::make_unique<Archive>();
+  archive->stream.Attach(file);
+  if (!archive->Open(password)) return false;
+  archive_ = std::move(archive);
+  return true;
+}
+
+void CZipReader::Close() noexcept { archive_.reset(); }
+
+bool CZipReader::IsOpen() const noexcept { return archive_ != nullptr; }
+
+int CZipReader::Count() const noexcept { return archive_ ? archive_->count : 0; }
+
+const std::wstring& CZipReader::BaseDir() const noexcept { return baseDir_; }
+
+ZipResult CZipReader::SetBaseDir(const std::wstring& directory) {
+  if (directory.empty()) return ZIP_BAD_ARGS;  // it would make the base the root of the drive
+  std::wstring base = directory;
+  if (platform::PathRootLength(base) == 0 && !IsAbsoluteItemPath(base)) {
+    base = platform::CurrentDirectory();
+    if (!EndsWithSeparator(base)) base += L'\\';
+    base += directory;
+  }
+  if (!EndsWithSeparator(base)) base += L'\\';
+  // A name must still fit.
+  if (Utf16Length(base) >= kZipMaxPath) return ZIP_BAD_ARGS;
+  baseDir_ = std::move(base);
+  return ZIP_OK;
+}
+
+ZipResult CZipReader::GetItem(int index, ZipItemInfo& info) {
+  info.index = 0;
+  info.name.clear();
+  info.uncompressedSize = 0;
+  if (!archive_ || index < -1 || index >= archive_->count) return ZIP_BAD_ARGS;
+  if (index == -1) {
+    info = ZipItemInfo{};
+    info.index = archive_->count;
+    return ZIP_OK;
+  }
+  if (ZipResult described = archive_->Cached(index); described != ZIP_OK) return described;
+  info = archive_->cachedInfo;
+  return ZIP_OK;
+}
+
+ZipResult CZipReader::OutputPath(const std::wstring& target, std::wstring& path, std::wstring& directory) const {
+  // The target must not lead anywhere the item's cleaned name could not, and must fit a path
+  // buffer; nothing is created otherwise.
+  const bool absolute = IsAbsoluteItemPath(target);
+  if (absolute ? !IsSafeAbsolutePath(target) : !IsSafeItemName(target)) return ZIP_CORRUPT;
+  path = absolute ? target : baseDir_ + target;
+  if (Utf16Length(path) > kZipMaxPath) return ZIP_CORRUPT;
+  const std::size_t split = path.find_last_of(L"\\/");
+  directory = split == std::wstring::npos ? std::wstring() : path.substr(0, split);
+  return ZIP_OK;
+}
+
+ZipResult CZipReader::ExtractItem(int index, const std::wstring& target) {
+  if (!archive_ || index < 0 || index >= archive_->count) return ZIP_BAD_ARGS;
+  if (ZipResult described = archive_->Describe(index); described != ZIP_OK) return described;
+  const ZipItemInfo& item = archive_->cachedInfo;
+
+  std::wstring output, directory;
+  if (ZipResult checked = OutputPath(target, output, directory); checked != ZIP_OK) return checked;
+  if (item.attributes & platform::kFileDirectory) {
+    // Ignored on failure: a file in a directory that could not be made cannot be created either.
+    (void)platform::CreateDirectoryChain(output);
+    return ZIP_OK;
+  }
+
+  // Data minizip would hand over undecoded never reaches the disk.
+  if (archive_->cachedMethod != kMethodStored && archive_->cachedMethod != kMethodDeflated) return ZIP_CORRUPT;
+  // minizip is built without decryption (NOUNCRYPT): no password can open an encrypted item, and
+  // handing it one makes even a plain item fail to open. The password is therefore kept, never used.
+  if (archive_->cachedEncrypted) return ZIP_BAD_PASSWORD;
+
+  // Ignored on failure, as above.
+  if (!directory.empty()) (void)platform::CreateDirectoryChain(directory);
+  // An empty item takes the streaming path, which answers for it as it always has.
+  ZipItemBytes bytes;
+  if (item.uncompressedSize > 0 && ReadWholeItem(index, bytes)) return WriteItemFile(output, item, bytes.data.get(), bytes.size);
+
+  platform::OutputFile file;
+  if (!CreateReplacing(file, output, item.attributes)) return ZIP_NO_FILE;
+  return archive_->StreamInto(file);
+}
+
+bool CZipReader::ReadWholeItem(int index, ZipItemBytes& bytes) {
+  bytes = ZipItemBytes{};
+  if (!archive_ || index < 0 || index >= archive_->count || archive_->Cached(index) != ZIP_OK) return false;
+  Archive& a = *archive_;
+  const ZipItemInfo& item = a.cachedInfo;
+  const std::int64_t size = item.uncompressedSize, packed = item.compressedSize;
+  if ((item.attributes & platform::kFileDirectory) || a.cachedEncrypted || size < 0 || size > kZipWholeItemLimit ||
+      packed < 0)
+    return false;
+  // Deflate adds 5 bytes per stored block of at most 64 KiB to data it cannot shrink; a larger
+  // declared size is nothing a tool writes, and zlib decides about it.
+  if (a.cachedMethod == kMethodStored ? packed != size
+                                      : a.cachedMethod != kMethodDeflated || packed > size + size / 1024 + 64)
+    return false;
+  if (size == 0) return a.cachedCrc == 0;  // nothing to inflate: only the CRC-32 can disagree
+
+  std::unique_ptr<unsigned char[]> out(new unsigned char[static_cast<std::size_t>(size)]);
+  unsigned char* input = out.get();
+  if (a.cachedMethod == kMethodDeflated) {
+    a.compressed.resize(static_cast<std::size_t>(packed));
+    input = a.compressed.data();
+  }
+  if (a.stream.Seek(a.cachedDataStart, platform::SeekOrigin::kBegin) < 0 ||
+      a.stream.Read(input, static_cast<std::size_t>(packed)) != packed)
+    return false;
+  if (a.cachedMethod == kMethodDeflated) {
+    if (!a.decompressor) a.decompressor.reset(libdeflate_alloc_decompressor());
+    if (!a.decompressor || libdeflate_deflate_decompress(a.decompressor.get(), input, static_cast<std::size_t>(packed),
+                                                         out.get(), static_cast<std::size_t>(size),
+                                                         nullptr) != LIBDEFLATE_SUCCESS)
+      return false;
+  }
+  if (libdeflate_crc32(0, out.get(), static_cast<std::size_t>(size)) != a.cachedCrc) return false;
+  bytes.data = std::move(out);
+  bytes.size = static_cast<std::size_t>(size);
+  return true;
+}
+
+std::int64_t CZipReader::UncompressedTotal() {
+  if (!archive_) return -1;
+  Archive& a = *archive_;
+  if (a.count == 0) return 0;
+  std::int64_t total = 0;
+  // Walking the directory moves minizip's current entry: the next item is found from the start.
+  a.entry = -1;
+  for (int i = 0; i < a.count; ++i) {
+    if ((i == 0 ? unzGoToFirstFile(a.archive) : unzGoToNextFile(a.archive)) != UNZ_OK) return -1;
+    unz_file_info64 entryInfo{};
+    if (unzGetCurrentFileInfo64(a.archive, &entryInfo, nullptr, 0, nullptr, 0, nullptr, 0) != UNZ_OK) return -1;
+    total += static_cast<std::int64_t>(entryInfo.uncompressed_size);
+  }
+  return total;
+}
+
+ZipResult WriteItemFile(const std::wstring& path, const ZipItemInfo& item, const unsigned char* data, std::size_t size) {
+  platform::OutputFile file;
+  if (!CreateReplacing(file, path, item.attributes)) return ZIP_NO_FILE;
+  if (size > 0) {
+    if (!file.Write(data, size)) return ZIP_WRITE_ERROR;
+    // Ignored on failure: the file is complete; only its times stay those of now.
+    (void)file.SetTimes(item.creationTime, item.accessTime, item.writeTime);
+  }
   return ZIP_OK;
 }

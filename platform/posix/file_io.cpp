@@ -91,6 +91,24 @@ std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   return total;
 }
 
+std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
+  if (!IsOpen() || offset < 0) return -1;
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    ssize_t got = pread(static_cast<int>(handle_), out, size, static_cast<off_t>(offset + total));
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      return -1;
+    }
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= static_cast<std::size_t>(got);
+  }
+  return total;
+}
+
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
   if (!IsOpen()) return -1;
   int whence = origin == SeekOrigin::kBegin ? SEEK_SET : origin == SeekOrigin::kCurrent ? SEEK_CUR : SEEK_END;
@@ -107,7 +125,15 @@ void SharedReadFile::Close() noexcept {
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
   Close();
   const mode_t mode = (attributes & kFileReadOnly) ? 0444 : 0666;
-  int fd = open(NativePath(path).c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
+  const std::string native = NativePath(path);
+  // A new file takes its mode at creation; only an existing one needs a second look.
+  int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
+  if (fd >= 0) {
+    handle_ = fd;
+    return true;
+  }
+  if (errno != EEXIST) return false;
+  fd = open(native.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, mode);
   if (fd < 0) return false;
   // An existing file keeps its old mode through O_TRUNC: bring its write bits in line with the item.
   struct stat info {};

@@ -63,6 +63,26 @@ std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   return total;
 }
 
+std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
+  if (!IsOpen() || offset < 0) return -1;
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    // On a handle opened for synchronous reading the offset in OVERLAPPED says where to read.
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) >> 32);
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), out, chunk, &got, &at)) return GetLastError() == ERROR_HANDLE_EOF ? total : -1;
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= got;
+  }
+  return total;
+}
+
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
   if (!IsOpen()) return -1;
   LARGE_INTEGER distance;

@@ -2,166 +2,258 @@
 
 #include <gtest/gtest.h>
 
-#include <mutex>
 #include <vector>
 
+#include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/log.h"
 #include "platform/text.h"
+#include "tests/core/support/child_process.h"
 #include "tests/core/support/zip_support.h"
 
 namespace {
 
-using ziptest::Inspect;
+using ziptest::Fixture;
 using ziptest::ScratchDir;
+using ziptest::Snapshot;
 
-// What the driver reported, in order: "progress:i/n", "failed:STAGE:RESULT" (with whether the
-// package still existed then), "finished".
+// What the driver reported, in order: "progress:i/n", "failed:STAGE:RESULT[:ITEM][:bad]",
+// "finished"; and whether the package still existed when the failure was reported.
 class RecordingReport final : public unzip::IExtractReport {
  public:
-  explicit RecordingReport(std::wstring package) : package_(std::move(package)) {}
+  explicit RecordingReport(std::wstring package = {}, int cancelAt = -1)
+      : package_(std::move(package)), cancelAt_(cancelAt) {}
 
   void OnExtractProgress(std::int32_t index, std::int32_t count) override {
+    EXPECT_GT(index, lastIndex_) << "progress went backwards";
+    lastIndex_ = index;
     events.push_back("progress:" + std::to_string(index) + "/" + std::to_string(count));
   }
-  bool ExtractCancelled() override { return cancelAt >= 0 && events.size() >= static_cast<std::size_t>(cancelAt); }
+  bool ExtractCancelled() override { return cancelAt_ >= 0 && events.size() >= static_cast<std::size_t>(cancelAt_); }
   void OnExtractFinished() override { events.push_back("finished"); }
-  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t result, const std::wstring&, bool deleted) override {
-    events.push_back("failed:" + std::to_string(stage) + ":" + std::to_string(result));
-    packageAtFailure.push_back(platform::PathExists(package_));
-    EXPECT_EQ(deleted, !platform::PathExists(package_));
+  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t result, const std::wstring& item, bool bad) override {
+    events.push_back("failed:" + std::to_string(stage) + ":" + std::to_string(result) +
+                     (item.empty() ? "" : ":" + platform::ToUtf8(item)) + (bad ? ":bad" : ""));
+    packageAtFailure = platform::PathExists(package_);
   }
 
-  int cancelAt = -1;  // reports before the driver is asked to stop; -1: never
   std::vector<std::string> events;
-  std::vector<bool> packageAtFailure;
+  bool packageAtFailure = false;
 
  private:
   std::wstring package_;
+  int cancelAt_;
+  std::int32_t lastIndex_ = -1;
 };
 
-// Progress messages for items 0 .. announced-1 of count.
-std::vector<std::string> Progress(int announced, int count) {
+// The log lines written while it lives, one per line.
+class RecordingLog final : public platform::ILogSink {
+ public:
+  RecordingLog() { platform::SetLogSink(this); }
+  ~RecordingLog() { platform::SetLogSink(nullptr); }
+  void WriteLine(const std::string& line) override { lines += line + "\n"; }
+  std::string lines;
+};
+
+// Progress reports for items 0 .. announced-1 of count, then the last report.
+std::vector<std::string> Events(int announced, int count, const std::string& last) {
   std::vector<std::string> events;
   for (int i = 0; i < announced; ++i) events.push_back("progress:" + std::to_string(i) + "/" + std::to_string(count));
+  events.push_back(last);
   return events;
 }
 
-std::vector<std::string> Concat(std::vector<std::string> a, const std::vector<std::string>& b) {
-  a.insert(a.end(), b.begin(), b.end());
-  return a;
-}
-
-// One extraction of a copy of a fixture package into scratch\install\.
+// One extraction of a copy of a fixture package into scratch\install\, through its path or
+// through the file held open (and left at its end, as hashing it does).
 struct PackageRun {
-  explicit PackageRun(const std::wstring& fixture, ScratchDir& scratch)
+  PackageRun(const std::wstring& fixture, const ScratchDir& scratch)
       : package(scratch.path() + L"TavoPhoneAx.zip"), install(scratch.path() + L"install\\") {
     if (!fixture.empty()) {
       EXPECT_TRUE(ziptest::CopyFixture(fixture, package));
     }
     (void)platform::CreateDirectoryLevel(install);
   }
-  std::vector<std::string> Extract(int cancelAt = -1) {
-    RecordingReport report(package);
-    report.cancelAt = cancelAt;
-    const bool finished = ExtractPackage(package, install, report);
+  std::vector<std::string> Extract(unsigned writers, bool held = false, int cancelAt = -1) {
+    RecordingReport report(package, cancelAt);
+    bool finished;
+    if (held) {
+      platform::SharedReadFile file;
+      EXPECT_TRUE(file.Open(package) && file.Seek(0, platform::SeekOrigin::kEnd) >= 0);
+      finished = ExtractPackage(file, install, report, writers);
+      EXPECT_TRUE(file.IsOpen());  // the caller's to close
+    } else {
+      finished = ExtractPackage(package, install, report, writers);
+    }
     EXPECT_EQ(finished, !report.events.empty() && report.events.back() == "finished");
-    packageAtBox = report.packageAtFailure;
+    packageAtFailure = report.packageAtFailure;
     return report.events;
   }
   std::wstring package;
   std::wstring install;
-  std::vector<bool> packageAtBox;
+  bool packageAtFailure = false;
 };
 
-TEST(ExtractPackage, SuccessAnnouncesEveryItemThenFinishes) {
-  ScratchDir scratch;
-  PackageRun run(L"infozip.zip", scratch);
-  EXPECT_EQ(run.Extract(), Concat(Progress(8, 8), {"finished"}));
-  for (const auto& file : ziptest::Tree()) {
-    std::wstring path = run.install + file.name;
-    EXPECT_EQ(ziptest::ReadAll(path), file.data);
-  }
-  EXPECT_TRUE(platform::PathExists(run.package));  // the window deletes it after registration
-
-  // A second run over the installed files, read-only ones included, replaces them.
-  EXPECT_EQ(run.Extract(), Concat(Progress(8, 8), {"finished"}));
-  EXPECT_TRUE(Inspect(run.install + L"TavoPhoneAx\\readonly.txt").readOnly);
-}
-
-TEST(ExtractPackage, EmptyPackageFinishesWithoutProgress) {
-  ScratchDir scratch;
-  PackageRun run(L"empty_package.zip", scratch);
-  EXPECT_EQ(run.Extract(), std::vector<std::string>{"finished"});
-}
-
-TEST(ExtractPackage, EmptyFilesCountAsExtractedAlsoAtTheEnd) {
-  ScratchDir scratch;
-  PackageRun run(L"last_empty.zip", scratch);
-  EXPECT_EQ(run.Extract(), Concat(Progress(3, 3), {"finished"}));
-  EXPECT_EQ(Inspect(run.install + L"last_empty.txt").size, 0);
-}
-
-TEST(ExtractPackage, MissingOrForeignPackageFailsAtOpening) {
-  for (const wchar_t* fixture : {L"", L"not_a_zip.zip", L"truncated.zip"}) {
-    SCOPED_TRACE(fixture);
-    ScratchDir scratch;
-    PackageRun run(fixture, scratch);
-    EXPECT_EQ(run.Extract(), std::vector<std::string>{"failed:1:0"});
-    // A package that is not a zip is gone before the failure is reported, so the next run fetches it.
-    EXPECT_EQ(run.packageAtBox, std::vector<bool>{false});
-  }
-}
-
-// A damaged item stops the extraction with its code, wherever it is, and the damaged package is
-// deleted before the failure is reported.
-TEST(ExtractPackage, DamagedItemFailsInTheMiddleAndAtTheEnd) {
+// Every archive the zip tests read gives the same reports and the same files whether the reading
+// thread writes them or writer threads do: the archives of real tools their tree (names cleaned,
+// the empty file, Chinese names), one name given several times its last item's bytes, names that
+// climb out their cleaned places; nothing lands outside the install directory. Through its path a
+// bad package is deleted before the failure is reported; held open, it stays for the caller.
+TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads) {
+  const std::vector<ziptest::TreeFile>* tree = &ziptest::Tree();
+  const std::vector<ziptest::TreeFile> lastCopies = {
+      {L"dup.txt", "last\n"}, {L"sub/same.txt", "backslash\n"}, {L"big.bin", "small now\n"}};
+  const std::vector<ziptest::TreeFile> cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"},
+                                                  {L"etc/evil.txt", "../../../../etc/evil.txt"},
+                                                  {L"c.txt", "a/b/../../c.txt"},
+                                                  {L"drive.txt", "C:../../drive.txt"}};
   const struct {
     const wchar_t* fixture;
-    std::vector<std::string> events;
+    int count;
+    int announced;
+    const char* last;
+    const std::vector<ziptest::TreeFile>* files = nullptr;  // expected contents, when checked
   } cases[] = {
-      {L"middle_crc.zip", Concat(Progress(2, 3), {"failed:5:1792"})},
-      {L"middle_header.zip", Concat(Progress(2, 3), {"failed:4:1792"})},
-      {L"middle_short.zip", Concat(Progress(2, 3), {"failed:5:83886080"})},
-      {L"last_crc.zip", Concat(Progress(3, 3), {"failed:5:1792"})},
-      {L"last_header.zip", Concat(Progress(3, 3), {"failed:4:1792"})},
-      {L"last_stored_short.zip", Concat(Progress(3, 3), {"failed:5:83886080"})},
-      {L"last_bzip2.zip", Concat(Progress(3, 3), {"failed:5:1792"})},
-      {L"last_extra.zip", Concat(Progress(3, 3), {"failed:4:2048"})},
+      {L"infozip.zip", 8, 8, "finished", tree},
+      {L"infozip_x.zip", 8, 8, "finished", tree},
+      {L"infozip_stored.zip", 8, 8, "finished", tree},
+      {L"sevenzip.zip", 8, 8, "finished", tree},
+      {L"bsdtar.zip", 8, 8, "finished", tree},
+      {L"python.zip", 8, 8, "finished", tree},
+      {L"prefixed.zip", 8, 8, "finished", tree},
+      {L"attributes.zip", 11, 11, "finished"},
+      {L"ut_mtime_only.zip", 1, 1, "finished"},
+      {L"traversal.zip", 11, 11, "failed:5:512:x/", &cleaned},  // "x/.." names no file
+      {L"duplicates.zip", 14, 14, "finished", &lastCopies},
+      {L"empty_package.zip", 0, 0, "finished"},
+      {L"last_empty.zip", 3, 3, "finished"},  // an empty file counts as extracted, also at the end
+      {L"not_a_zip.zip", 0, 0, "failed:1:0:bad"},
+      {L"truncated.zip", 0, 0, "failed:1:0:bad"},
+      {L"unsafe_names.zip", 16, 2, "failed:4:1792:bad"},
+      {L"encrypted.zip", 1, 1, "failed:5:4096:TavoPhoneAx/Tavo.exe"},
+      {L"middle_crc.zip", 3, 2, "failed:5:1792:bad.txt:bad"},
+      {L"middle_header.zip", 3, 2, "failed:4:1792:bad"},
+      {L"middle_short.zip", 3, 2, "failed:5:83886080:bad.txt:bad"},
+      {L"middle_stored_short.zip", 3, 2, "failed:5:83886080:bad.txt:bad"},
+      {L"middle_bzip2.zip", 3, 2, "failed:5:1792:bad.txt:bad"},
+      {L"middle_extra.zip", 3, 2, "failed:4:2048:bad"},
+      {L"last_crc.zip", 3, 3, "failed:5:1792:bad.txt:bad"},
+      {L"last_header.zip", 3, 3, "failed:4:1792:bad"},
+      {L"last_short.zip", 3, 3, "failed:5:83886080:bad.txt:bad"},
+      {L"last_stored_short.zip", 3, 3, "failed:5:83886080:bad.txt:bad"},
+      {L"last_bzip2.zip", 3, 3, "failed:5:1792:bad.txt:bad"},
+      {L"last_extra.zip", 3, 3, "failed:4:2048:bad"},
   };
+  const struct {
+    unsigned writers;
+    bool held;
+  } runs[] = {{0, false}, {1, true}, {4, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(c.fixture);
-    ScratchDir scratch;
-    PackageRun run(c.fixture, scratch);
-    EXPECT_EQ(run.Extract(), c.events);
-    EXPECT_EQ(run.packageAtBox, std::vector<bool>{false});
-    EXPECT_EQ(ziptest::ReadAll(run.install + L"one.txt").size(), 260u);  // items before it stay
+    std::vector<std::string> first;
+    for (std::size_t k = 0; k < std::size(runs); ++k) {
+      const auto& r = runs[k];
+      SCOPED_TRACE(testing::Message() << platform::ToUtf8(c.fixture) << " with " << r.writers << " writers"
+                                      << (r.held ? ", held" : ""));
+      ScratchDir scratch;
+      PackageRun run(c.fixture, scratch);
+      EXPECT_EQ(run.Extract(r.writers, r.held), Events(c.announced, c.count, c.last));
+      const bool bad = std::string(c.last).rfind(":bad") != std::string::npos;
+      EXPECT_EQ(platform::PathExists(run.package), r.held || !bad);
+      if (bad) {
+        EXPECT_EQ(run.packageAtFailure, r.held);
+      }
+      for (const auto& file : c.files ? *c.files : std::vector<ziptest::TreeFile>())
+        EXPECT_EQ(ziptest::ReadAll(run.install + file.name), file.data) << platform::ToUtf8(file.name);
+      for (const std::wstring& name : ziptest::ListTree(scratch.path()))
+        EXPECT_TRUE(name == L"TavoPhoneAx.zip" || name.rfind(L"install", 0) == 0) << "outside: " << platform::ToUtf8(name);
+      // A damaged item's partial file has the time it was written at.
+      const std::vector<std::string> files = Snapshot(run.install, std::string(c.last) == "finished");
+      if (k == 0) {
+        first = files;
+      } else {
+        EXPECT_EQ(files, first);
+      }
+    }
   }
 }
 
+// The first file in archive order that cannot be created (a directory is in its place) is the
+// failure reported, with or without writer threads (which may announce a few later items first),
+// also before a damaged item; and the package stays: its bytes are not what failed.
 TEST(ExtractPackage, OutputThatCannotBeWrittenKeepsThePackage) {
-  ScratchDir scratch;
-  PackageRun run(L"attributes.zip", scratch);
-  // A directory where the first file belongs.
-  (void)platform::CreateDirectoryLevel(run.install + L"dos");
-  (void)platform::CreateDirectoryLevel(run.install + L"dos\\readonly.txt");
-  EXPECT_EQ(run.Extract(), Concat(Progress(1, 11), {"failed:5:512"}));
-  EXPECT_EQ(run.packageAtBox, std::vector<bool>{true});
-  EXPECT_TRUE(platform::PathExists(run.package));
+  const struct {
+    const wchar_t* fixture;
+    std::vector<const wchar_t*> blocked;
+    const char* last;
+    const char* logged;  // the log line that names the cause
+  } cases[] = {
+      {L"attributes.zip", {L"dos\\hidden.txt", L"dos\\plain.txt", L"\x4E2D\x6587.txt"}, "failed:5:512:dos/hidden.txt",
+       "item 1 \"dos/hidden.txt\" failed at stage 5 with result 512"},
+      {L"middle_header.zip", {L"one.txt"}, "failed:5:512:one.txt", "item 0 \"one.txt\" failed at stage 5 with result 512"},
+  };
+  for (const auto& c : cases) {
+    for (unsigned writers : {0u, 3u}) {
+      SCOPED_TRACE(testing::Message() << platform::ToUtf8(c.fixture) << " with " << writers << " writers");
+      ScratchDir scratch;
+      PackageRun run(c.fixture, scratch);
+      for (const wchar_t* file : c.blocked) ASSERT_TRUE(platform::CreateDirectoryChain(run.install + file));
+      RecordingLog log;
+      const std::vector<std::string> events = run.Extract(writers);
+      EXPECT_EQ(events.back(), c.last);
+      EXPECT_TRUE(platform::PathExists(run.package));
+      EXPECT_NE(log.lines.find(c.logged), std::string::npos) << log.lines;
+    }
+  }
 }
 
-TEST(ExtractPackage, UnusableInstallDirectoryFailsAtStageTwo) {
+// A missing package, a cancel and an unusable install directory end the extraction at their
+// stage; only the package that is not there counts as bad.
+TEST(ExtractPackage, MissingPackageCancelAndUnusableDirectoryEndEarly) {
   ScratchDir scratch;
+  PackageRun missing(L"", scratch);
+  EXPECT_EQ(missing.Extract(3), Events(0, 0, "failed:1:0:bad"));
   PackageRun run(L"infozip.zip", scratch);
+  EXPECT_EQ(run.Extract(3, false, 2), Events(2, 8, "failed:6:0"));  // stops before the third item
   run.install.clear();
-  EXPECT_EQ(run.Extract(), std::vector<std::string>{"failed:2:0"});
+  EXPECT_EQ(run.Extract(3), Events(0, 0, "failed:2:0"));
   EXPECT_TRUE(platform::PathExists(run.package));
 }
 
-TEST(ExtractPackage, CancelStopsBeforeTheNextItemAndKeepsThePackage) {
-  ScratchDir scratch;
-  PackageRun run(L"infozip.zip", scratch);
-  EXPECT_EQ(run.Extract(2), Concat(Progress(2, 8), {"failed:6:0"}));
-  EXPECT_TRUE(platform::PathExists(run.package));
+TEST(ExtractPackage, UncompressedSizeComesFromTheCentralDirectory) {
+  const struct {
+    const wchar_t* fixture;
+    std::int64_t size;
+  } cases[] = {{L"infozip.zip", 210 + 200000 + 650 + 13}, {L"empty_package.zip", 0}, {L"not_a_zip.zip", -1}};
+  for (const auto& c : cases) {
+    platform::SharedReadFile file;
+    ASSERT_TRUE(file.Open(Fixture(c.fixture)));
+    EXPECT_EQ(PackageUncompressedSize(file), c.size) << platform::ToUtf8(c.fixture);
+  }
 }
+
+#ifndef _WIN32
+// A kill at any moment of an extraction with writer threads leaves nothing a rerun trusts: the
+// rerun ends with the files that the reading thread alone writes (twice: read-only files are
+// replaced too).
+TEST(ExtractPackage, RerunAfterAKillGivesTheSameFiles) {
+  ScratchDir scratch;
+  const std::wstring package = Fixture(L"many_files.zip");
+  const std::wstring clean = scratch.path() + L"clean\\", killed = scratch.path() + L"killed\\";
+  for (int pass = 0; pass < 2; ++pass) {
+    RecordingReport report;
+    ASSERT_TRUE(ExtractPackage(package, clean, report, 0));
+  }
+
+  testsupport::ChildProcess child;
+  ASSERT_TRUE(child.Start(UNPACK_TOOL, {package, killed, L"--writers", L"3"}));
+  for (int i = 0; i < 20000 && ziptest::ListTree(killed).size() < 200; ++i) platform::SleepMs(1);
+  child.Kill();
+  ASSERT_EQ(child.Wait(), -1) << "the extraction ended before the kill";
+  EXPECT_NE(Snapshot(killed), Snapshot(clean));
+
+  RecordingReport rerun;
+  ASSERT_TRUE(ExtractPackage(package, killed, rerun, 3));
+  EXPECT_EQ(Snapshot(killed), Snapshot(clean));
+}
+#endif
 
 }  // namespace

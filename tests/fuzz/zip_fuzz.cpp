@@ -1,5 +1,6 @@
-// Opens a fuzzed archive, lists it and extracts every item into a scratch directory; aborts when
-// a cleaned name could leave the base directory or anything appears outside it.
+// Opens a fuzzed archive, lists it and extracts every item into a scratch directory, item by item
+// and then as the installer does (writer threads, the file held open); aborts when a cleaned name
+// could leave the base directory or anything appears outside it.
 #include <unistd.h>
 
 #include <cstdint>
@@ -9,6 +10,7 @@
 #include <string>
 
 #include "platform/text.h"
+#include "unzip/extract_package.h"
 #include "unzip/zip_names.h"
 #include "unzip/zip_reader.h"
 
@@ -16,8 +18,18 @@ namespace fs = std::filesystem;
 
 namespace {
 
-// Items declared larger than this are described but not written, to keep runs fast.
+// Items declared larger than this are described but not written, to keep runs fast; archives
+// declaring more than kLargestPackage in all are not extracted as a whole.
 constexpr std::int32_t kLargestExtracted = 1 << 20;
+constexpr std::int64_t kLargestPackage = 64 << 20;
+
+class SilentReport final : public unzip::IExtractReport {
+ public:
+  void OnExtractProgress(std::int32_t, std::int32_t) override {}
+  bool ExtractCancelled() override { return false; }
+  void OnExtractFinished() override {}
+  void OnExtractFailed(unzip::ExtractStage, std::int32_t, const std::wstring&, bool) override {}
+};
 
 struct Scratch {
   Scratch() {
@@ -74,21 +86,30 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     std::fclose(file);
   }
 
-  ZipReaderHandle* zip = ZipOpenFile(platform::FromUtf8(scratch.archive.string()), nullptr);
-  if (zip == nullptr) return 0;
-  Check(ZipSetBaseDir(zip, platform::FromUtf8(scratch.base.string())) == ZIP_OK, "base directory refused");
-  ZipItemInfo info;
-  Check(ZipGetItem(zip, -1, &info) == ZIP_OK, "no item count");
-  const std::int32_t count = info.index;
-  for (std::int32_t i = 0; i < count && i < 512; ++i) {
-    if (ZipGetItem(zip, i, &info) != ZIP_OK) continue;
-    Check(IsSafeItemName(info.name), "unsafe cleaned name:", info.name);
-    if (info.uncompressedSize < 0 || info.uncompressedSize > kLargestExtracted) continue;
-    (void)ZipExtractItem(zip, i, info.name);
+  {
+    CZipReader zip;
+    if (!zip.Open(platform::FromUtf8(scratch.archive.string()))) return 0;
+    Check(zip.SetBaseDir(platform::FromUtf8(scratch.base.string())) == ZIP_OK, "base directory refused");
+    ZipItemInfo info;
+    Check(zip.GetItem(-1, info) == ZIP_OK && info.index == zip.Count(), "no item count");
+    (void)zip.UncompressedTotal();
+    for (std::int32_t i = 0; i < zip.Count() && i < 512; ++i) {
+      if (zip.GetItem(i, info) != ZIP_OK) continue;
+      Check(IsSafeItemName(info.name), "unsafe cleaned name:", info.name);
+      if (info.uncompressedSize < 0 || info.uncompressedSize > kLargestExtracted) continue;
+      (void)zip.ExtractItem(i, info.name);
+    }
+    // Going back to the start must work after any walk.
+    if (zip.Count() > 0) (void)zip.GetItem(0, info);
   }
-  // Going back to the start must work after any walk.
-  if (count > 0) (void)ZipGetItem(zip, 0, &info);
-  Check(ZipClose(zip) == ZIP_OK, "close failed");
+  CheckNothingOutsideBase(scratch);
+  platform::SharedReadFile package;
+  if (!package.Open(platform::FromUtf8(scratch.archive.string()))) std::abort();
+  const std::int64_t total = PackageUncompressedSize(package);
+  if (total >= 0 && total <= kLargestPackage) {
+    SilentReport report;
+    (void)ExtractPackage(package, platform::FromUtf8(scratch.base.string()), report, 2);
+  }
   CheckNothingOutsideBase(scratch);
   return 0;
 }

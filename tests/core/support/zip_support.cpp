@@ -5,6 +5,7 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 #include "platform/fs.h"
@@ -116,7 +117,6 @@ OnDisk Inspect(const std::wstring& path) {
   if (file != INVALID_HANDLE_VALUE) {
     FILETIME created, accessed, written;
     if (GetFileTime(file, &created, &accessed, &written)) {
-      facts.creationTime = time(created);
       facts.accessTime = time(accessed);
       facts.writeTime = time(written);
     }
@@ -149,12 +149,16 @@ std::string ReadAll(const std::wstring& path) {
   return data;
 }
 
+namespace {
+
 bool WriteAll(const std::wstring& path, const std::string& data) {
   std::FILE* file = platform::OpenFile(path, "wb");
   if (!file) return false;
   const bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
   return std::fclose(file) == 0 && ok;
 }
+
+}  // namespace
 
 bool CopyFixture(const std::wstring& name, const std::wstring& to) {
   const std::string data = ReadAll(Fixture(name));
@@ -173,6 +177,22 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
   }
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::vector<std::string> Snapshot(const std::wstring& root, bool times) {
+  std::vector<std::string> lines;
+  for (const std::wstring& name : ListTree(root)) {
+    const OnDisk facts = Inspect(root + name);
+    std::string line = platform::ToUtf8(name);
+    // A directory's times change with its entries, and an empty file keeps the time it was
+    // created at (the reader gives it none): neither counts.
+    if (!facts.directory)
+      line += " " + std::to_string(facts.size) + (facts.readOnly ? " ro " : " rw ") +
+              std::to_string(times && facts.size > 0 ? facts.writeTime : 0) + " " +
+              std::to_string(std::hash<std::string>()(ReadAll(root + name)));
+    lines.push_back(line);
+  }
+  return lines;
 }
 
 }  // namespace ziptest

@@ -47,17 +47,19 @@ struct OnDisk {
   bool readOnly = false;
   std::uint32_t attributes = 0;  // Windows only; natively 0
   platform::FileTime accessTime = 0;
-  platform::FileTime creationTime = 0;  // Windows only
   platform::FileTime writeTime = 0;
   std::int64_t size = -1;
 };
 OnDisk Inspect(const std::wstring& path);
 
 std::string ReadAll(const std::wstring& path);
-bool WriteAll(const std::wstring& path, const std::string& data);
 bool CopyFixture(const std::wstring& name, const std::wstring& to);
 
 // Every file and directory below root, relative, with "/" separators, sorted.
 std::vector<std::wstring> ListTree(const std::wstring& root);
+
+// What a rerun or another extraction must reproduce below root, one line per entry: its name, and
+// for a file its size, read-only bit, a digest of its bytes and (with times) its write time.
+std::vector<std::string> Snapshot(const std::wstring& root, bool times = true);
 
 }  // namespace ziptest
