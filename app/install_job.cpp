@@ -13,7 +13,9 @@
 #include "platform/text.h"
 #include "system/registration.h"
 #include "system/suite_stop.h"
-#include "unzip/zip_reader.h"
+#include "platform/file_io.h"
+#include "platform/hash.h"
+#include "platform/signature.h"
 
 namespace {
 
@@ -29,22 +31,6 @@ constexpr std::uint32_t kProgressIntervalMs = 500;
 std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
 
 using CheckSpaceFunction = InstallResult (*)(const std::wstring& path, std::uint64_t needed);
-
-// The bytes all items of the package take once extracted; false when the package cannot be read.
-bool UncompressedTotal(const std::wstring& package, std::uint64_t& total) {
-  ZipReaderHandle* zip = ZipOpenFile(package, nullptr);
-  if (!zip) return false;
-  ZipItemInfo item;
-  bool ok = ZipGetItem(zip, -1, &item) == ZIP_OK;
-  const std::int32_t count = ok ? item.index : 0;
-  total = 0;
-  for (std::int32_t i = 0; ok && i < count; ++i) {
-    ok = ZipGetItem(zip, i, &item) == ZIP_OK;
-    total += static_cast<std::uint32_t>(item.uncompressedSize);
-  }
-  (void)ZipClose(zip);
-  return ok;
-}
 
 // Turns the engine's progress into whole percents for the events, at most twice a second, and
 // answers the engine's question whether to go on: a cancelled job stops it and keeps the parts.
@@ -109,7 +95,9 @@ class JobExtractReport final : public unzip::IExtractReport {
   }
   bool ExtractCancelled() override { return job_.Cancelled(); }
   void OnExtractFinished() override { result.outcome = InstallOutcome::kInstalled; }
-  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t zipResult, const std::wstring& item, bool) override {
+  void OnExtractFailed(unzip::ExtractStage stage, std::int32_t zipResult, const std::wstring& item,
+                       bool bad) override {
+    packageBad = bad;
     result.outcome = stage == unzip::kStageCancelled ? InstallOutcome::kCancelled : InstallOutcome::kExtractFailed;
     result.extractStage = stage;
     result.zipResult = zipResult;
@@ -118,12 +106,40 @@ class JobExtractReport final : public unzip::IExtractReport {
   }
 
   InstallResult result;
+  bool packageBad = false;
 
  private:
   const CInstallJob& job_;
   IInstallEvents& events_;
   int lastPercent_ = -1;
 };
+
+// The md5 the final address names ("...?md5=HEX"), as the engine reads it; empty when none.
+std::wstring Md5OfUrl(const std::wstring& url) {
+  const std::size_t at = url.find(L"md5=");
+  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
+}
+
+// Where the vendor publishes the package's detached signature: the final address's path with
+// ".sig" appended, the query left off.
+std::wstring SignatureUrl(const std::wstring& finalUrl) { return finalUrl.substr(0, finalUrl.find(L'?')) + L".sig"; }
+
+// MD5 and SHA-256 of the whole held file from one read of it; false when it cannot be read.
+bool DigestPackage(platform::SharedReadFile& package, std::wstring& md5Hex, std::vector<std::uint8_t>& sha256) {
+  platform::Digest md5(platform::DigestKind::kMd5), sha(platform::DigestKind::kSha256);
+  std::vector<unsigned char> block(1 << 20);
+  if (package.Seek(0, platform::SeekOrigin::kBegin) != 0) return false;
+  for (;;) {
+    const std::int64_t n = package.Read(block.data(), block.size());
+    if (n < 0) return false;
+    if (n == 0) break;
+    md5.Update(block.data(), static_cast<std::size_t>(n));
+    sha.Update(block.data(), static_cast<std::size_t>(n));
+  }
+  md5Hex = platform::HexUpper(md5.Finish());
+  sha256 = sha.Finish();
+  return !md5Hex.empty() && sha256.size() == 32;
+}
 
 const char* OutcomeName(InstallOutcome outcome) {
   switch (outcome) {
@@ -216,8 +232,7 @@ InstallResult CInstallJob::Run() noexcept {
       platform::Log("suite service %s; suite processes ended", stopped ? "stopped" : "not running or not stopped");
 
       const std::wstring package = PackagePath();
-      result = Download(package);
-      if (result.outcome == InstallOutcome::kInstalled) result = Extract(package);
+      result = Install(package);
       if (result.outcome == InstallOutcome::kInstalled) {
         Register();
         // When the package cannot be deleted the next run finds and checks it again.
@@ -245,16 +260,21 @@ InstallResult CInstallJob::Result() const {
   return result_;
 }
 
-InstallResult CInstallJob::Download(const std::wstring& package) {
+InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& finalUrl) {
   InstallResult result;
   if (package.empty()) {
     result.outcome = InstallOutcome::kDownloadFailed;
     result.downloadResult = DL_BAD_ARGUMENT;
     return result;
   }
-  const std::wstring directory = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
   JobDownloadProgress progress(*this, events_, &CInstallJob::CheckSpace);
-  result.downloadResult = DownloadFile(kPackageUrl, directory.c_str(), &progress, 0, 1, 0, 0);
+  DownloadRequest request;
+  request.url = kPackageUrl;
+  request.saveLocation = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
+  request.callback = &progress;
+  DownloadOutcome where;
+  result.downloadResult = DownloadWithOutcome(request, where);
+  finalUrl = where.finalUrl;
   platform::Log("download result %d (%s)", result.downloadResult, DownloadResultName(result.downloadResult));
   if (result.downloadResult == DL_OK || result.downloadResult == DL_ALREADY_PRESENT)
     result.outcome = InstallOutcome::kInstalled;
@@ -267,18 +287,92 @@ InstallResult CInstallJob::Download(const std::wstring& package) {
   return result;
 }
 
-InstallResult CInstallJob::Extract(const std::wstring& package) {
+InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const std::wstring& finalUrl) {
+  InstallResult result;
+  result.outcome = InstallOutcome::kPackageRejected;
+  std::wstring md5;
+  std::vector<std::uint8_t> sha256;
+  if (!DigestPackage(package, md5, sha256)) {
+    platform::Log("package rejected: it cannot be read");
+    return result;
+  }
+  const std::wstring expectedMd5 = Md5OfUrl(finalUrl);
+  if (!expectedMd5.empty() && !platform::EqualsIgnoringCase(md5, expectedMd5)) {
+    platform::Log("package rejected: md5 %s, the address names %s", Utf8(md5).c_str(), Utf8(expectedMd5).c_str());
+    return result;
+  }
+  std::string signature;
+  const std::wstring signatureUrl = SignatureUrl(finalUrl);
+  const int fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature);
+  if (fetched != DL_OK) {
+    platform::Log("signature %s not fetched: result %d (%s)", Utf8(signatureUrl).c_str(), fetched,
+                  DownloadResultName(fetched));
+    // No answer at all is a failed download (the package stays and is checked again next time);
+    // a server that answers without a usable signature has no signed package to offer.
+    if (fetched != DL_HTTP_DENIED && fetched != DL_TOO_LARGE) {
+      result.outcome = Cancelled() ? InstallOutcome::kCancelled : InstallOutcome::kDownloadFailed;
+      result.downloadResult = fetched;
+    }
+    return result;
+  }
+  const std::vector<std::uint8_t> der(signature.begin(), signature.end());
+  if (!platform::VerifyP256Signature(platform::VendorPublicKey(), sha256, der)) {
+    platform::Log("package rejected: the signature does not verify with the vendor's key");
+    return result;
+  }
+  platform::Log("package verified: md5 %s, vendor signature good", Utf8(md5).c_str());
+  result.outcome = InstallOutcome::kInstalled;
+  return result;
+}
+
+InstallResult CInstallJob::Extract(platform::SharedReadFile& package, bool& packageBad) {
   // Room for every item first, so that a full disk leaves nothing half-written. A package that
   // cannot be read here fails in the extraction with its own message.
-  std::uint64_t total = 0;
-  if (UncompressedTotal(package, total)) {
-    InstallResult space = CheckSpace(options_.directory, total);
+  const std::int64_t total = PackageUncompressedSize(package);
+  if (total >= 0) {
+    InstallResult space = CheckSpace(options_.directory, static_cast<std::uint64_t>(total));
     if (space.outcome != InstallOutcome::kInstalled) return space;
   }
   events_.OnExtractStart();
   JobExtractReport report(*this, events_);
   (void)ExtractPackage(package, options_.directory, report);
+  packageBad = report.packageBad;
   return report.result;
+}
+
+InstallResult CInstallJob::Install(const std::wstring& package) {
+  InstallResult result;
+  // A package found in the temporary directory is checked like a fresh one; when it fails, it is
+  // deleted and downloaded afresh once.
+  for (int round = 0; round < 2; ++round) {
+    std::wstring finalUrl;
+    result = Download(package, finalUrl);
+    if (result.outcome != InstallOutcome::kInstalled) return result;
+    const bool wasPresent = result.downloadResult == DL_ALREADY_PRESENT;
+
+    // One handle, which nobody else may change, rename or delete, from the first byte hashed to
+    // the end of the extraction.
+    platform::SharedReadFile file;
+    if (!file.Open(package)) {
+      platform::Log("the package cannot be opened");
+      result.outcome = InstallOutcome::kPackageRejected;
+      return result;
+    }
+    result = Verify(file, finalUrl);
+    bool packageBad = result.outcome == InstallOutcome::kPackageRejected;
+    if (result.outcome == InstallOutcome::kInstalled) result = Extract(file, packageBad);
+    file.Close();
+    if (packageBad) {
+      // Deleted, so that the next run fetches it again. When that fails, the next run checks it anew.
+      if (!platform::RemoveFile(package)) platform::Log("the rejected package could not be deleted");
+      if (wasPresent && result.outcome == InstallOutcome::kPackageRejected) {
+        platform::Log("the package in the temporary directory was rejected: downloading it afresh");
+        continue;
+      }
+    }
+    return result;
+  }
+  return result;
 }
 
 void CInstallJob::Register() const {

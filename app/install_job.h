@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "platform/file_io.h"
 #include "unzip/extract_package.h"
 
 // What the user chose, copied into the job.
@@ -91,8 +92,16 @@ class CInstallJob {
   static std::wstring PackagePath();
 
  private:
-  InstallResult Download(const std::wstring& package);
-  InstallResult Extract(const std::wstring& package);
+  // Download, verification and extraction of the package at `package`.
+  InstallResult Install(const std::wstring& package);
+  // Fetches the package (or finds it present) and gives the address it ended at after redirects.
+  InstallResult Download(const std::wstring& package, std::wstring& finalUrl);
+  // kInstalled when the held package matches the md5 its final address names and the vendor's
+  // signature published beside it; kPackageRejected (or kDownloadFailed when the signature could
+  // not be fetched at all) otherwise.
+  InstallResult Verify(platform::SharedReadFile& package, const std::wstring& finalUrl);
+  // Extracts the held package; packageBad is set when its own bytes are bad.
+  InstallResult Extract(platform::SharedReadFile& package, bool& packageBad);
   // kInstalled when the volume of `path` has `needed` bytes free, else kDiskFull.
   static InstallResult CheckSpace(const std::wstring& path, std::uint64_t needed);
   void Register() const;

@@ -98,6 +98,7 @@ class InstallFlow : public ::testing::Test {
   static void RemoveRegistration() {
     RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey.c_str());
     RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey.c_str(), L"Tavo手机助手");
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, (kRunKey + L"\\Tavo手机助手").c_str());
     RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey.c_str());
     DeleteFileW((e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk").c_str());
     e2e::RemoveTree(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手");
@@ -460,6 +461,13 @@ TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
   PostMessageW(window, WM_COMMAND, kClose, 0);
   ASSERT_TRUE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
 
+  // The logon entry that earlier versions wrote into a subkey of Run goes too.
+  const std::wstring oldRunSubKey = kRunKey + L"\\Tavo手机助手";
+  HKEY old = nullptr;
+  ASSERT_EQ(RegCreateKeyExW(HKEY_LOCAL_MACHINE, oldRunSubKey.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &old, nullptr),
+            ERROR_SUCCESS);
+  RegCloseKey(old);
+
   std::wstring uninstallCommand;
   ASSERT_TRUE(e2e::ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, L"UninstallString", &uninstallCommand));
   // A command line: the uninstaller's path in quotes, as the list of installed programs runs it.
@@ -476,6 +484,7 @@ TEST_F(InstallFlow, TheSuitesUninstallerRemovesWhatTheInstallerRegistered) {
 
   EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, kUninstallKey));
   EXPECT_FALSE(e2e::HasValue(HKEY_LOCAL_MACHINE, kRunKey, L"Tavo手机助手"));
+  EXPECT_FALSE(e2e::HasKey(HKEY_LOCAL_MACHINE, oldRunSubKey));
   EXPECT_FALSE(e2e::HasValue(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion"));
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk"));
   EXPECT_FALSE(Exists(e2e::SpecialFolder(CSIDL_PROGRAMS) + L"\\Tavo手机助手"));
