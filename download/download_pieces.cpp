@@ -56,9 +56,10 @@ std::string ReadRecordText(const std::wstring& path) {
 std::wstring CHttpGet::Engine::PartName(int number) const { return target_ + L"_" + std::to_wstring(number); }
 
 void CHttpGet::Engine::RemoveParts() {
+  // The record goes first: without it no part is ever continued, even one that stays behind.
   // A part that is missing needs no deleting.
-  for (int number = 0; number < kMaxPieces; ++number) (void)platform::RemoveFile(PartName(number));
   (void)platform::RemoveFile(RecordName());
+  for (int number = 0; number < kMaxPieces; ++number) (void)platform::RemoveFile(PartName(number));
 }
 
 bool CHttpGet::Engine::WriteRecord() {
@@ -125,6 +126,7 @@ void CHttpGet::Engine::PlanFresh() {
     piece->number = i;
     piece->start = i * chunk;
     piece->end = i + 1 < count ? piece->start + chunk : total_;
+    piece->fresh = true;  // a part that could not be deleted is emptied, never continued
     pieces_.push_back(std::move(piece));
   }
   // Without a record the parts just start afresh next time too.
@@ -137,7 +139,7 @@ int CHttpGet::Engine::DownloadPieces() {
     if (!LoadRecord()) PlanFresh();
     std::int64_t have = 0;
     for (const auto& piece : pieces_) {
-      const std::int64_t size = platform::FileSize(PartName(piece->number));
+      const std::int64_t size = piece->fresh ? 0 : platform::FileSize(PartName(piece->number));
       piece->have = std::min(std::max<std::int64_t>(0, size), piece->end - piece->start);
       have += piece->have;
       platform::Log("part %d: bytes %lld-%lld, %lld there", piece->number, static_cast<long long>(piece->start),

@@ -69,7 +69,7 @@ struct Piece {
   std::int64_t start = 0;
   std::int64_t end = 0;
   std::int64_t have = 0;
-  bool fresh = false;    // made by a split: its part file starts empty
+  bool fresh = false;    // planned anew or made by a split: its part file starts empty
   bool claimed = false;  // a worker runs it or ran it (engine lock)
   std::uint32_t attemptStart = 0;
   std::int64_t attemptBytes = 0;
