@@ -63,7 +63,8 @@ struct DownloadOutcome {
 
 class CHttpGet {
  public:
-  static constexpr std::size_t kReceiveBlock = 65536;
+  // One receive takes up to this much: fewer calls per MiB, and each is written and flushed at once.
+  static constexpr std::size_t kReceiveBlock = 262144;
 
   // --- URL and header text (no connection) ---
 

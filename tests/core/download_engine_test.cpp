@@ -251,8 +251,7 @@ TEST_F(DownloadEngine, AStopIsHeardDuringAnOutageAndTheStatusSaysStalled) {
     void OnStatus(const DownloadStatus& status) override { stalled = stalled || status.stalled; }
     bool stalled = false;  // calls never overlap
   } watcher;
-  std::uint16_t port = 0;
-  platform::UniqueSocket(platform::Listen(testsupport::Loopback(), 0, port)).Reset();  // nothing listens there
+  const std::uint16_t port = testsupport::UnusedPort();
   DownloadRequest request;
   request.url = L"http://127.0.0.1:" + std::to_wstring(port) + L"/pkg.zip";
   request.saveLocation = dir.Wide();

@@ -88,8 +88,7 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   ASSERT_TRUE(server.AddFile("files/pkg.zip", content) && server.Start()) << server.Error();
 
   testsupport::TempDir work;
-  std::uint16_t port = 0;
-  platform::UniqueSocket(platform::Listen(testsupport::Loopback(), 0, port)).Reset();  // a free port
+  const std::uint16_t port = testsupport::UnusedPort();
   const std::string log = (work.Path() / "tinyproxy.log").string();
   ASSERT_TRUE(testsupport::WriteAll(work.File(L"tinyproxy.conf"),
                                     "Port " + std::to_string(port) + "\nListen 127.0.0.1\nTimeout 60\nLogFile \"" +

@@ -14,6 +14,13 @@ std::uint32_t Loopback(int last) {
   return parsed ? address : 0;
 }
 
+std::uint16_t UnusedPort() {
+  platform::NetLibrary library;  // Winsock must be up for Listen on Windows
+  std::uint16_t port = 0;
+  platform::UniqueSocket(platform::Listen(Loopback(), 0, port)).Reset();
+  return port;
+}
+
 ScriptServer::ScriptServer(Handler handler, std::uint32_t address, std::uint16_t port) : handler_(std::move(handler)) {
   // The server side needs the socket library too (a no-op natively).
   (void)platform::NetStartup();

@@ -32,6 +32,8 @@ inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
 
 // 127.0.0.1 in network byte order.
 std::uint32_t Loopback(int last = 1);
+// A loopback port that nothing listens on (it was free a moment ago).
+std::uint16_t UnusedPort();
 
 class ScriptServer {
  public:
