@@ -328,6 +328,9 @@ TEST_F(DownloadEngine, TheFirstFailureIsTheResult) {
 }
 
 TEST_F(DownloadEngine, UnsafeNamesFromARedirectAreRefusedBeforeAnyFileIsMade) {
+  // Saved two levels down, so that a name climbing out would land inside the test's directory.
+  const std::filesystem::path save = dir.Path() / "a" / "b";
+  ASSERT_TRUE(std::filesystem::create_directories(save));
   for (const char* location : {"/d/..%5c..%5cevil.zip", "/d/..\\..\\evil.zip", "/d/CON", "/d/nul.zip",
                                "/d/evil.zip.", "/d/a%3a%5cevil.zip"}) {
     ScriptServer server([&](const std::string& request, int) {
@@ -335,11 +338,15 @@ TEST_F(DownloadEngine, UnsafeNamesFromARedirectAreRefusedBeforeAnyFileIsMade) {
                                                                               location + "\r\n"))};
       return ServeContent(request, "evil");
     });
-    const std::filesystem::path parent = dir.Path().parent_path();
-    const std::size_t before = std::distance(std::filesystem::directory_iterator(parent), {});
-    EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_UNSAFE_NAME) << location;
-    EXPECT_EQ(FileNames(dir), std::set<std::string>{}) << location;
-    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(parent), {}), static_cast<std::ptrdiff_t>(before));
+    DownloadRequest request;
+    request.url = Wide(server.Url("/pkg.zip"));
+    request.saveLocation = dir.Wide() + L"a\\b\\";
+    DownloadOutcome outcome;
+    EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_UNSAFE_NAME) << location;
+    std::set<std::string> made;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(dir.Path()))
+      made.insert(std::filesystem::relative(entry.path(), dir.Path()).generic_string());
+    EXPECT_EQ(made, (std::set<std::string>{"a", "a/b"})) << location;
     EXPECT_EQ(server.Requests().size(), 2u) << location;  // the probes only
   }
 }
