@@ -150,13 +150,30 @@ int CHttpGet::Engine::DownloadPieces() {
 
   {
     WorkerGroup workers;
-    const int count = std::min<int>(kMaxConnections, static_cast<int>(pieces_.size()));
-    for (int slot = 0; slot < count; ++slot) {
-      if (!workers.Start([this, slot] { Worker(slot); })) {
-        RecordFailure(DL_THREAD_FAILED);
-        stop_.Set();
-        break;
+    auto start = [&](int slot, Piece* first) {
+      {
+        std::lock_guard<std::mutex> hold(piecesMutex_);
+        ++activeWorkers_;
       }
+      if (workers.Start([this, slot, first] { Worker(slot, first); })) return;
+      std::lock_guard<std::mutex> hold(piecesMutex_);
+      --activeWorkers_;
+      RecordFailure(DL_THREAD_FAILED);
+      stop_.Set();
+    };
+    const int count = std::min<int>(kMaxConnections, static_cast<int>(pieces_.size()));
+    for (int slot = 0; slot < count && !stop_.IsSet(); ++slot) start(slot, nullptr);
+    // A connection far slower than the others gets help at once, up to four connections, rather
+    // than only when another piece ends.
+    for (int slot = count;;) {
+      std::unique_lock<std::mutex> hold(piecesMutex_);
+      if (workerEnded_.wait_for(hold, std::chrono::milliseconds(timing_.tickMs), [this] { return activeWorkers_ == 0; }))
+        break;
+      if (activeWorkers_ >= kMaxConnections || stop_.IsSet()) continue;
+      hold.unlock();
+      const double fastest = SlowPieceWorthSplitting();
+      if (fastest <= 0) continue;
+      if (Piece* piece = SplitSlowest(fastest)) start(slot++, piece);
     }
   }  // every worker has ended here
 
@@ -169,10 +186,18 @@ int CHttpGet::Engine::DownloadPieces() {
   return JoinPieces();
 }
 
-void CHttpGet::Engine::Worker(int slot) {
+void CHttpGet::Engine::Worker(int slot, Piece* first) {
+  struct Leaving {
+    Engine& engine;
+    ~Leaving() {
+      std::lock_guard<std::mutex> hold(engine.piecesMutex_);
+      --engine.activeWorkers_;
+      engine.workerEnded_.notify_all();
+    }
+  } leaving{*this};
   try {
     double rate = 0;  // bytes per millisecond of this worker's last piece
-    for (Piece* piece = NextPiece(); piece;) {
+    for (Piece* piece = first ? first : NextPiece(); piece;) {
       const int code = RunPiece(*piece, slot, rate);
       if (code != 0) {
         RecordFailure(code);
@@ -199,6 +224,22 @@ Piece* CHttpGet::Engine::NextPiece() {
     return piece.get();
   }
   return nullptr;
+}
+
+double CHttpGet::Engine::SlowPieceWorthSplitting() {
+  std::lock_guard<std::mutex> hold(piecesMutex_);
+  const std::uint32_t now = platform::TickCount();
+  double fastest = 0, slowest = -1;
+  for (const auto& piece : pieces_) {
+    std::lock_guard<std::mutex> own(piece->mutex);
+    const std::uint32_t spent = now - piece->attemptStart;
+    // A rate needs a second of data behind it; a piece that has just begun tells nothing yet.
+    if (!piece->claimed || piece->Left() <= 0 || spent < 1000) continue;
+    const double rate = static_cast<double>(piece->attemptBytes) / spent;
+    fastest = std::max(fastest, rate);
+    if (piece->Left() > kSplitAbove && (slowest < 0 || rate < slowest)) slowest = rate;
+  }
+  return slowest >= 0 && slowest * 4 < fastest ? fastest : 0;
 }
 
 Piece* CHttpGet::Engine::SplitSlowest(double finisherRate) {

@@ -126,9 +126,12 @@ class CHttpGet::Engine {
   bool LoadRecord();
   void PlanFresh();
   bool WriteRecord();
-  void Worker(int slot);
+  void Worker(int slot, Piece* first);
   Piece* NextPiece();
   Piece* SplitSlowest(double finisherRate);
+  // The rate (bytes per ms) of the fastest running piece when another one runs so much slower
+  // that a connection of its own should take part of it; 0 otherwise.
+  double SlowPieceWorthSplitting();
   int RunPiece(Piece& piece, int slot, double& rate);
   int PieceAttempt(Piece& piece, platform::UniqueFile& part, int slot, bool& moved);
   int JoinPieces();
@@ -164,6 +167,7 @@ class CHttpGet::Engine {
   std::mutex piecesMutex_;
   std::vector<std::unique_ptr<Piece>> pieces_;
   int activeWorkers_ = 0;
+  std::condition_variable workerEnded_;
 
   // The MD5 of the file's first bytes, fed in order by the worker of the piece at 0.
   std::unique_ptr<platform::Digest> digest_;

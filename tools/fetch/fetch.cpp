@@ -7,6 +7,7 @@
 #include <string>
 
 #include "download/http_get.h"
+#include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/text.h"
 
@@ -35,11 +36,12 @@ class StderrLog final : public platform::ILogSink {
  public:
   void WriteLine(const std::string& line) override {
     std::lock_guard<std::mutex> hold(mutex_);
-    std::fprintf(stderr, "%s\n", line.c_str());
+    std::fprintf(stderr, "%6u ms  %s\n", platform::TickCount() - start_, line.c_str());
   }
 
  private:
   std::mutex mutex_;
+  const std::uint32_t start_ = platform::TickCount();
 };
 
 int Usage() {
