@@ -57,6 +57,8 @@ int CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, Prob
                                 std::wstring& location) {
   auto connection = std::make_unique<HttpConnection>(stop_, Limits());
   std::string address;
+  if (!to.proxy.host.empty())
+    platform::Log("through the proxy %s port %d", platform::ToUtf8(to.proxy.host).c_str(), to.proxy.port);
   int code = connection->Open(to.ConnectHost(), to.ConnectPort(), platform::TickCount(), address);
   LogConnection("probe", address, to.ConnectPort(), code);
   if (code != 0) return code;

@@ -4,6 +4,10 @@
 
 #include <cstdlib>
 
+#ifdef _WIN32
+#include <windows.h>
+#endif
+
 #include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/proxy.h"
@@ -117,6 +121,82 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   // The proxy saw the requests, with the absolute URL.
   EXPECT_NE(testsupport::ReadAll(platform::FromUtf8(log)).find("GET " + server.Url("/files/pkg.zip")),
             std::string::npos);
+#endif
+}
+
+#ifdef _WIN32
+// The user's Internet settings as Windows keeps them (the "Connections" blob that WinHTTP reads),
+// set for the test's lifetime and put back as they were afterwards.
+class ScopedInternetSettings {
+ public:
+  explicit ScopedInternetSettings(const std::string& proxy) {
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0)
+      return;
+    DWORD size = 0;
+    had_ = RegQueryValueExW(key_, kValue, nullptr, nullptr, nullptr, &size) == 0;
+    old_.resize(size);
+    if (had_ && size) RegQueryValueExW(key_, kValue, nullptr, nullptr, old_.data(), &size);
+    // Version, change counter, flags (direct | fixed proxy), then proxy, bypass list and PAC
+    // address, each as a length and ANSI text.
+    std::vector<BYTE> blob;
+    auto word = [&](DWORD value) {
+      for (int i = 0; i < 4; ++i) blob.push_back(static_cast<BYTE>(value >> (8 * i)));
+    };
+    auto text = [&](const std::string& value) {
+      word(static_cast<DWORD>(value.size()));
+      blob.insert(blob.end(), value.begin(), value.end());
+    };
+    word(0x46);
+    word(1);
+    word(3);
+    text(proxy);
+    text("");
+    text("");
+    blob.resize(blob.size() + 32, 0);
+    set_ = RegSetValueExW(key_, kValue, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) == 0;
+  }
+  ~ScopedInternetSettings() {
+    if (!key_) return;
+    if (had_)
+      RegSetValueExW(key_, kValue, 0, REG_BINARY, old_.data(), static_cast<DWORD>(old_.size()));
+    else
+      RegDeleteValueW(key_, kValue);
+    RegCloseKey(key_);
+  }
+  bool Set() const { return set_; }
+
+ private:
+  static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
+  static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
+  HKEY key_ = nullptr;
+  bool had_ = false;
+  bool set_ = false;
+  std::vector<BYTE> old_;
+};
+#endif
+
+TEST(ProxySettings, TheUsersInternetSettingsSendRequestsToTheProxyWithTheAbsoluteUrl) {
+#ifndef _WIN32
+  GTEST_SKIP() << "Windows' Internet settings: under Wine";
+#else
+  // The "proxy" answers like the origin would; the origin itself does not exist.
+  const std::string content = testsupport::MakeContent(100000, 4);
+  testsupport::ScriptServer proxy(
+      [&](const std::string& request, int) { return testsupport::ServeContent(request, content); });
+  ScopedInternetSettings settings("127.0.0.1:" + std::to_string(proxy.Port()));
+  ASSERT_TRUE(settings.Set());
+  const std::string origin = "http://127.0.0.1:" + std::to_string(testsupport::UnusedPort());
+  testsupport::TempDir dir;
+  DownloadRequest request;
+  request.url = platform::FromUtf8(origin + "/files/pkg.zip");
+  request.saveLocation = dir.Wide();
+  request.timing.retryBudgetMs = 2000;  // straight to the origin would only meet refusals
+  DownloadOutcome outcome;
+  EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK);
+  EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
+  for (const std::string& line : proxy.Requests())
+    EXPECT_EQ(line.rfind("GET " + origin + "/files/pkg.zip HTTP/1.1\r\nHost: " + origin.substr(7) + "\r\n", 0), 0u)
+        << line;
 #endif
 }
 
