@@ -1,441 +1,199 @@
-// The segmented engine: redirects and size on the caller's thread, one worker thread per byte
-// range into part files beside the target, then joining in index order and the MD5 check.
+// The engine's run: probe, name the target, fetch (in pieces or whole), with retries by time and
+// a ticker that reports status; the first failure that ends the download is its result.
 #include <algorithm>
-#include <cstring>
-#include <new>
-#include <thread>
-#include <vector>
 
-#include "download/file_wrapper.h"
-#include "download/http_get.h"
+#include "download/engine.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform/hash.h"
+#include "platform/log.h"
 #include "platform/text.h"
 
-namespace {
-
-constexpr std::size_t kCopyBlock = 1 << 20;  // joining and the checksum read 1 MiB at a time
-constexpr int kMaxSegments = 4;
-constexpr int kRedirectProbes = 5;
-constexpr std::size_t kMaxDirectoryPath = 520;
-
-// Holds the workers until all of them exist; a cancelled gate lets them end without running.
-class StartGate {
+// Calls Tick every tickMs on a thread of its own from construction to destruction, so that the
+// window hears about a download also while no byte arrives.
+class CHttpGet::Engine::Ticker {
  public:
-  void Open(bool run) {
+  explicit Ticker(Engine& engine) : engine_(engine), thread_([this] { Loop(); }) {}
+  ~Ticker() {
     {
       std::lock_guard<std::mutex> hold(mutex_);
-      open_ = true;
-      run_ = run;
+      done_ = true;
     }
-    opened_.notify_all();
-  }
-  bool WaitOpen() {
-    std::unique_lock<std::mutex> hold(mutex_);
-    opened_.wait(hold, [this] { return open_; });
-    return run_;
+    wake_.notify_all();
+    thread_.join();
   }
 
  private:
+  void Loop() {
+    std::unique_lock<std::mutex> hold(mutex_);
+    while (!wake_.wait_for(hold, std::chrono::milliseconds(engine_.timing_.tickMs), [this] { return done_; })) {
+      hold.unlock();
+      engine_.Tick();
+      hold.lock();
+    }
+  }
+
+  Engine& engine_;
   std::mutex mutex_;
-  std::condition_variable opened_;
-  bool open_ = false;
-  bool run_ = false;
+  std::condition_variable wake_;
+  bool done_ = false;
+  std::thread thread_;  // last: starts after the fields it uses exist
 };
 
-// The entry of a segment thread: runs the segment's worker once the gate opens.
-void SegmentThreadEntry(DownloadSegment* segment, StartGate* gate) noexcept {
-  try {
-    if (gate->WaitOpen()) segment->owner->SegmentWorker(*segment);
-  } catch (...) {
-    // Out of memory inside a worker: the segment stays unfinished and the run fails.
+std::uint32_t Backoff::Next() {
+  const std::uint32_t base = next_;
+  next_ = std::min(timing_.maxPauseMs, std::max<std::uint32_t>(1, next_ * 2));
+  // Jitter keeps the four workers (and other installers) from retrying in step.
+  const std::uint32_t quarter = base / 4;
+  if (quarter == 0) return base;
+  std::uniform_int_distribution<std::uint32_t> spread(0, 2 * quarter);
+  return base - quarter + spread(random_);
+}
+
+CHttpGet::Engine::Engine(const DownloadRequest& request) : request_(request), timing_(request_.timing) {}
+
+CHttpGet::Engine::~Engine() = default;
+
+void CHttpGet::Engine::RecordFailure(int code) {
+  std::lock_guard<std::mutex> hold(statusMutex_);
+  if (failure_ == 0) failure_ = code;
+}
+
+int CHttpGet::Engine::FailureOr(int code) {
+  std::lock_guard<std::mutex> hold(statusMutex_);
+  return failure_ != 0 ? failure_ : code;
+}
+
+void CHttpGet::Engine::LogConnection(const char* what, const std::string& address, int port, int code) {
+  if (code == 0)
+    platform::Log("%s: connected to %s port %d", what, address.c_str(), port);
+  else
+    platform::Log("%s: no connection to %s port %d: %d %s", what, address.c_str(), port, code,
+                  DownloadResultName(code));
+}
+
+bool CHttpGet::Engine::KeepTrying(int code, Backoff& backoff, const char* what) {
+  if (stop_.IsSet()) return false;
+  const std::uint32_t idle = platform::TickCount() - lastProgress_.load();
+  if (idle >= timing_.retryBudgetMs) {
+    platform::Log("%s failed: %d %s; giving up after %u ms without progress", what, code, DownloadResultName(code),
+                  idle);
+    return false;
   }
+  const std::uint32_t pause = backoff.Next();
+  platform::Log("%s failed: %d %s; next attempt in %u ms", what, code, DownloadResultName(code), pause);
+  return !stop_.Wait(pause);
 }
 
-std::wstring PartName(const std::wstring& target, int index) { return target + L"_" + std::to_wstring(index); }
-std::wstring TmpPartName(const std::wstring& target) { return target + L"_tmp"; }
-// What the numbered parts belong to; parts without a matching record are not continued.
-std::wstring PartsRecordName(const std::wstring& target) { return target + L"_parts"; }
-
-std::string ReadSmallFile(const std::wstring& path) {
-  std::string text;
-  std::FILE* file = platform::OpenFile(path, "rb");
-  if (!file) return text;
-  char block[512];
-  std::size_t n;
-  while (text.size() < 4096 && (n = std::fread(block, 1, sizeof block, file)) > 0) text.append(block, n);
-  std::fclose(file);
-  return text;
-}
-
-}  // namespace
-
-int CHttpGet::SegmentCount(std::uint64_t total) {
-  if (total <= 5242880) return 1;
-  if (total <= 52428800) return 2;
-  if (total <= 104857600) return 3;
-  return 4;
-}
-
-void CHttpGet::AddDownloaded(std::int64_t delta) {
-  std::lock_guard<std::recursive_mutex> hold(m_ProgressLock.m_cs);
-  m_uDownloaded += static_cast<std::uint64_t>(delta);
-}
-
-void CHttpGet::ReportProgress(std::uint64_t downloaded, std::uint32_t n) {
+void CHttpGet::Engine::HandleAnswer(int answer) {
   // Runs with the progress lock held.
-  if (!m_pCallback || m_uTotal == 0) return;
-  const std::uint64_t done = std::min(downloaded, m_uTotal);
-  const int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(m_uTotal));
-  m_SpeedMeter.Add(n);
-  const std::uint32_t kib = m_SpeedMeter.CurrentRate() >> 10;
-  const int answer = m_pCallback->OnProgress(static_cast<std::uint32_t>(m_uTotal), percent, kib, m_nCookie);
-  if (answer == 2) m_nDeleteOnStop.store(2);
-  if (answer == 1 || answer == 2) m_pStopEvent->Set();
+  if (answer != 1 && answer != 2) return;
+  if (answer == 2) deleteOnStop_.store(true);
+  RecordFailure(DL_STOPPED);
+  stop_.Set();
 }
 
-bool CHttpGet::StopRequested() {
-  if (!m_pStopEvent->IsSet()) return false;
-  SetResult(DL_STOPPED);
-  return true;
+void CHttpGet::Engine::NoteBytes(std::int64_t n) {
+  const std::uint32_t now = platform::TickCount();
+  if (n > 0) {
+    lastByte_.store(now);
+    lastProgress_.store(now);
+  }
+  std::lock_guard<std::mutex> hold(progressMutex_);
+  downloaded_ += n;  // a whole-file attempt that starts again takes its bytes back
+  IDownloadCallBack* callback = request_.callback;
+  if (!callback || total_ <= 0 || n <= 0) return;
+  const std::int64_t done = std::min(downloaded_, total_);
+  const int percent = static_cast<int>(static_cast<double>(done) * 100.0 / static_cast<double>(total_));
+  meter_.Add(static_cast<std::uint32_t>(n));
+  lastReport_ = now;
+  HandleAnswer(callback->OnProgress(static_cast<std::uint32_t>(total_), percent, meter_.CurrentRate() >> 10,
+                                    request_.cookie));
 }
 
-void CHttpGet::DiscardIfAsked(const DownloadSegment& segment) {
-  // A part that is missing already needs no deleting.
-  if (m_nDeleteOnStop.load() == 2) (void)platform::RemoveFile(segment.partFileName);
+void CHttpGet::Engine::Tick() {
+  IDownloadCallBack* callback = request_.callback;
+  if (!callback) return;
+  const std::uint32_t now = platform::TickCount();
+  std::lock_guard<std::mutex> hold(progressMutex_);
+  DownloadStatus status;
+  status.downloaded = static_cast<std::uint64_t>(std::max<std::int64_t>(0, downloaded_));
+  status.total = static_cast<std::uint64_t>(std::max<std::int64_t>(0, total_));
+  status.stalled = now - lastByte_.load() > timing_.stalledMs;
+  callback->OnStatus(status);
+  // Without blocks there are no progress calls; these keep the stop answer reachable.
+  if (now - lastReport_ < timing_.tickMs) return;
+  lastReport_ = now;
+  const int percent =
+      total_ > 0 ? static_cast<int>(static_cast<double>(std::min(downloaded_, total_)) * 100.0 / total_) : 0;
+  HandleAnswer(callback->OnProgress(static_cast<std::uint32_t>(std::max<std::int64_t>(0, total_)), percent,
+                                    meter_.CurrentRate() >> 10, request_.cookie));
 }
 
-void CHttpGet::SegmentWorker(DownloadSegment& segment) {
-  CFileWrapper files;
-  const std::int64_t length = segment.rangeEnd - segment.rangeStart;
-  std::vector<char> buffer(kReceiveBlock);
+int CHttpGet::Engine::Run(DownloadOutcome& outcome) {
+  if (request_.url.empty() || request_.saveLocation.empty()) return DL_BAD_ARGUMENT;
+  const std::uint32_t start = platform::TickCount();
+  lastByte_ = lastProgress_ = start;
+  Ticker ticker(*this);
 
-  for (int attempt = 0; attempt < kAttempts; ++attempt) {
-    // The pause between attempts ends early when a stop is requested.
-    if (attempt > 0) m_pStopEvent->Wait(kRetryPauseMs);
-    if (StopRequested()) {
-      DiscardIfAsked(segment);
-      return;
-    }
+  ProbeAnswer answer;
+  int code = ResolveFinal(0, answer, final_);
+  outcome.finalUrl = final_.url;
+  if (code != 0) return FailureOr(code);
 
-    std::wstring address;
-    platform::Socket socket = m_Sockets.ConnectServer(segment.host, segment.port, address);
-    if (socket == platform::kInvalidSocket) {
-      SetResult(DL_CONNECT_FAILED);
-      continue;
-    }
-    if (m_pCallback && m_nCookie != 0) m_pCallback->OnServerAddress(address, m_nCookie);
-
-    std::int64_t have = 0;
-    if (segment.useRange) {
-      have = files.GetFileSize32(segment.partFileName);
-    } else {
-      // Without ranges the single part always starts afresh; a missing one is fine.
-      (void)platform::RemoveFile(segment.partFileName);
-    }
-    AddDownloaded(have);
-    if (have >= length) {
-      platform::CloseSocket(socket);
-      ++m_nFinished;
-      return;
-    }
-
-    std::FILE* part = files.OpenForUpdate(segment.partFileName);
-    if (!part) {
-      platform::CloseSocket(socket);
-      SetResult(DL_PART_OPEN_FAILED);
-      AddDownloaded(-have);
-      continue;
-    }
-
-    const bool requested =
-        segment.useRange ? SendRangeRequest(socket, segment.host, segment.path,
-                                            segment.rangeStart + static_cast<int>(have), segment.rangeEnd)
-                         : SendPlainRequest(socket, segment.host, segment.path);
-    if (!requested) {
-      platform::CloseSocket(socket);  // no-op when a failed send closed it already
-      std::fclose(part);
-      AddDownloaded(-have);
-      if (segment.useRange) continue;
-      return;
-    }
-    if (std::fseek(part, static_cast<long>(have), SEEK_SET) != 0) {
-      platform::CloseSocket(socket);
-      std::fclose(part);
-      SetResult(DL_PART_OPEN_FAILED);
-      AddDownloaded(-have);
-      continue;
-    }
-
-    std::int64_t received = 0;
-    std::uint32_t lastData = platform::TickCount();
-    int failure = 0;
-    for (;;) {
-      if (StopRequested()) {
-        platform::CloseSocket(socket);
-        std::fclose(part);
-        DiscardIfAsked(segment);
-        return;
-      }
-      if (received >= length - have) {
-        std::fclose(part);
-        platform::CloseSocket(socket);
-        ++m_nFinished;
-        return;
-      }
-      // One wait of at most 50 ms for data or for the stop request: the network sets the pace,
-      // and a stop is still seen within one wait.
-      const int ready = platform::WaitReadable(socket, kStopPollMs);
-      int n = -1;
-      if (ready == 0) {
-        if (platform::TickCount() - lastData < m_Sockets.m_nReceiveTimeoutMs) continue;
-      } else if (ready > 0) {
-        n = platform::Receive(socket, buffer.data(), buffer.size());
-      }
-      if (n <= 0) {
-        failure = DL_RECV_FAILED;
-        break;
-      }
-      lastData = platform::TickCount();
-      received += n;
-      // Each block is flushed at once, so the part's size is always a valid resume point.
-      const bool written = std::fwrite(buffer.data(), 1, static_cast<std::size_t>(n), part) ==
-                               static_cast<std::size_t>(n) &&
-                           std::fflush(part) == 0;
-      {
-        std::lock_guard<std::recursive_mutex> hold(m_ProgressLock.m_cs);
-        m_uDownloaded += static_cast<std::uint32_t>(n);
-        ReportProgress(m_uDownloaded, static_cast<std::uint32_t>(n));
-      }
-      if (!written) {
-        // A full disk must not pass for a complete part: retry from what reached the file.
-        failure = DL_PART_OPEN_FAILED;
-        break;
-      }
-    }
-    SetResult(failure);
-    platform::CloseSocket(socket);
-    std::fclose(part);
-    if (!segment.useRange) return;
-    AddDownloaded(-(received + have));
-  }
-}
-
-bool CHttpGet::PrepareParts(const std::wstring& target) {
-  // Parts of another file (another size or version on the server) must not be continued: keep
-  // a record of what they belong to and start afresh when it is missing or different. The split
-  // itself follows from the total, so parts of the same file line up again.
-  const std::string expected = "total=" + std::to_string(m_uTotal) + "\n" + platform::ToUtf8(m_strValidator) + "\n";
-  const std::wstring record = PartsRecordName(target);
-  const std::string recorded = ReadSmallFile(record);
-  if (recorded == expected) return true;
-  for (int index = 0; index < kMaxSegments; ++index) (void)platform::RemoveFile(PartName(target, index));
-  std::FILE* file = platform::OpenFile(record, "wb");
-  if (!file) return false;  // parts then start afresh again on the next run
-  const bool written = std::fwrite(expected.data(), 1, expected.size(), file) == expected.size();
-  return std::fclose(file) == 0 && written;
-}
-
-int CHttpGet::JoinPart(const DownloadSegment& segment, std::FILE* target, std::vector<char>& buffer) {
-  std::FILE* part = platform::OpenFile(segment.partFileName, "rb");
-  if (!part) return DL_PART_READ_FAILED;
-  bool ok = std::fseek(target, segment.rangeStart, SEEK_SET) == 0;
-  std::size_t left = static_cast<std::size_t>(segment.rangeEnd - segment.rangeStart);
-  while (ok && left > 0) {
-    const std::size_t n = std::fread(buffer.data(), 1, std::min(left, buffer.size()), part);
-    if (n == 0) break;  // a part shorter than its range leaves the rest as it is
-    ok = std::fwrite(buffer.data(), 1, n, target) == n;
-    left -= n;
-  }
-  std::fclose(part);
-  return ok ? 0 : DL_OUTPUT_OPEN_FAILED;
-}
-
-bool CHttpGet::DownloadSegments(const std::wstring& host, const std::wstring& path, const std::wstring& target,
-                                const std::wstring& md5, int port) {
-  CFileWrapper files;
-  if (files.IsFile(target)) {
-    if (!m_bReplaceExisting) {
-      SetResult(DL_ALREADY_PRESENT);
-      return true;
-    }
-    (void)platform::RemoveFile(target);  // a target that stays makes the join fail with 9
+  const std::size_t md5At = final_.url.find(L"md5=");
+  if (md5At != std::wstring::npos) md5_ = final_.url.substr(md5At + 4);
+  if (final_.fileName.empty()) return DL_BAD_URL;
+  // An elevated installer must not write wherever a redirect names: refuse before any file exists.
+  if (!IsPlainFileName(final_.fileName)) {
+    platform::Log("refused file name %s", platform::ToUtf8(final_.fileName).c_str());
+    return DL_UNSAFE_NAME;
   }
 
-  m_pStopEvent.reset(new (std::nothrow) CStopEvent);
-  if (!m_pStopEvent) {
-    SetResult(DL_NO_EVENT);
-    return false;
+  target_ = request_.saveLocation;
+  if (!request_.nameFromExtension) {
+    target_ += final_.fileName;
+  } else {
+    const std::size_t dot = final_.fileName.rfind(L'.');
+    if (dot != std::wstring::npos && dot + 1 < final_.fileName.size()) target_ += final_.fileName.substr(dot);
+  }
+  const std::size_t slash = target_.rfind(L'\\');
+  if (slash != std::wstring::npos && !platform::CreateDirectoryChain(target_.substr(0, slash))) return DL_BAD_ARGUMENT;
+  outcome.target = target_;
+  if (request_.callback) request_.callback->OnSavePath(target_, request_.cookie);
+
+  // Without a size and without an md5 nothing could tell a whole file from a cut one.
+  if (answer.total <= 0 && md5_.empty()) return DL_NO_SIZE;
+  if (platform::PathExists(target_) && !platform::IsDirectory(target_)) {
+    if (!request_.replaceExisting) return DL_ALREADY_PRESENT;
+    if (!platform::RemoveFile(target_)) return DL_OUTPUT_OPEN_FAILED;
   }
 
-  const int count = (m_bAllowSegments && m_bRangesSupported) ? SegmentCount(m_uTotal) : 1;
-  m_pSegments.reset(new (std::nothrow) DownloadSegment[static_cast<std::size_t>(count)]);
-  std::vector<std::thread> threads;
-  try {
-    threads.reserve(static_cast<std::size_t>(count));
-  } catch (const std::bad_alloc&) {
-    m_pSegments.reset();
-  }
-  if (!m_pSegments) {
-    SetResult(DL_NO_MEMORY);
-    return false;
-  }
-
-  const int total = static_cast<int>(m_uTotal);
-  const int chunk = total / count;
-  for (int i = 0; i < count; ++i) {
-    DownloadSegment& segment = m_pSegments[static_cast<std::size_t>(i)];
-    segment.host = host;
-    segment.port = port;
-    segment.path = path;
-    segment.partFileName = m_bRangesSupported ? PartName(target, i) : TmpPartName(target);
-    segment.useRange = m_bRangesSupported;
-    segment.owner = this;
-    segment.rangeStart = i * chunk;
-    segment.rangeEnd = i + 1 < count ? segment.rangeStart + chunk : total;
-  }
-  if (m_bRangesSupported) (void)PrepareParts(target);  // without a record, parts just restart
-
-  // Every worker exists before any runs.
-  StartGate gate;
-  for (int i = 0; i < count; ++i) {
-    try {
-      threads.emplace_back(&SegmentThreadEntry, &m_pSegments[static_cast<std::size_t>(i)], &gate);
-    } catch (...) {
-      SetResult(DL_THREAD_FAILED);
-      gate.Open(false);
-      for (std::thread& thread : threads) thread.join();
-      m_pSegments.reset();
-      return false;
-    }
-  }
-  gate.Open(true);
-  for (std::thread& thread : threads) thread.join();
-
-  if (m_nFinished.load() != count) {
-    m_pSegments.reset();
-    return false;  // the parts stay for a later run
-  }
-
-  std::FILE* out = platform::OpenFile(target, "wb");
-  if (!out) {
-    SetResult(DL_OUTPUT_OPEN_FAILED);
-    m_pSegments.reset();
-    return false;
-  }
-  std::vector<char> buffer(kCopyBlock);
-  int joined = 0;
-  for (int i = 0; i < count && joined == 0; ++i) joined = JoinPart(m_pSegments[static_cast<std::size_t>(i)], out, buffer);
-  if (std::fclose(out) != 0 && joined == 0) joined = DL_OUTPUT_OPEN_FAILED;
-
-  if (joined != 0) {
-    (void)platform::RemoveFile(target);
-    if (joined == DL_OUTPUT_OPEN_FAILED) {
-      // The parts are whole; only the target could not be written. Keep them for a rerun.
-      SetResult(DL_OUTPUT_OPEN_FAILED);
-      m_pSegments.reset();
-      return false;
-    }
-    for (int i = 0; i < count; ++i) (void)platform::RemoveFile(m_pSegments[static_cast<std::size_t>(i)].partFileName);
-    (void)platform::RemoveFile(PartsRecordName(target));
-    SetResult(DL_PART_READ_FAILED);
-    m_pSegments.reset();
-    return false;
-  }
-
-  for (int i = 0; i < count; ++i) (void)platform::RemoveFile(m_pSegments[static_cast<std::size_t>(i)].partFileName);
-  (void)platform::RemoveFile(PartsRecordName(target));
-  m_pSegments.reset();
-
-  if (!md5.empty() && !platform::EqualsIgnoringCase(FileMd5Hex(target), md5)) {
-    (void)platform::RemoveFile(target);
-    SetResult(DL_CHECKSUM_MISMATCH);
-    return false;
-  }
-  SetResult(DL_OK);
-  return true;
-}
-
-bool CHttpGet::RunDownload(const std::wstring& host, const std::wstring& path, const std::wstring&,
-                           const std::wstring& target, const std::wstring& md5, int port) {
-  if (!ProbeSize(host, path, port)) return false;
   // The caller may refuse a size (no room for it) before any part file is made.
-  if (m_pCallback && !m_pCallback->OnSizeKnown(m_uTotal, m_nCookie)) {
-    SetResult(DL_STOPPED);
-    return false;
+  if (answer.total > 0 && request_.callback &&
+      !request_.callback->OnSizeKnown(static_cast<std::uint64_t>(answer.total), request_.cookie))
+    return DL_STOPPED;
+
+  validator_ = answer.validator;
+  {
+    std::lock_guard<std::mutex> hold(progressMutex_);
+    total_ = answer.total;
   }
-  return DownloadSegments(host, path, target, md5, port);
+  if (!md5_.empty()) digest_ = std::make_unique<platform::Digest>(platform::DigestKind::kMd5);
+  code = answer.ranges ? DownloadPieces() : DownloadWhole(std::move(answer.body));
+  const std::uint32_t spent = std::max<std::uint32_t>(1, platform::TickCount() - start);
+  platform::Log("%s: %lld bytes in %u ms (%.1f MiB/s)", code == 0 ? "downloaded" : "download ended",
+                static_cast<long long>(downloaded_), spent, downloaded_ / 1048576.0 / (spent / 1000.0));
+  if (code != 0) return FailureOr(code);
+  return DL_OK;
 }
 
-std::wstring FileMd5Hex(const std::wstring& path) {
-  std::FILE* file = platform::OpenFile(path, "rb");
-  if (!file) return {};
-  const std::vector<std::uint8_t> digest = platform::DigestOfStream(platform::DigestKind::kMd5, file, kCopyBlock);
-  std::fclose(file);
-  return platform::HexUpper(digest);
-}
-
-bool MakeDirectoryPath(const std::wstring& path) {
-  if (path.empty() || path.size() > kMaxDirectoryPath) return false;
-  const std::size_t root = platform::PathRootLength(path);
-  if (root == 0) return false;
-  auto make = [](const std::wstring& level) {
-    return platform::CreateDirectoryLevel(level) || platform::IsDirectory(level);
-  };
-  for (std::size_t at = path.find(L'\\', root); at != std::wstring::npos; at = path.find(L'\\', at + 1))
-    (void)make(path.substr(0, at));  // only the last level decides
-  return make(path);
-}
-
-namespace {
-
-std::wstring ResolveRedirects(CHttpGet& http, const std::wstring& url) {
-  std::wstring current = url;
-  for (int probe = 0; probe < kRedirectProbes; ++probe) {
-    std::wstring target;
-    if (!http.ProbeRedirect(current, target)) return current;
-    current = target;
-  }
-  return {};  // five redirects in a row
-}
-
-}  // namespace
-
-int DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback, int cookie,
-                 int allowSegments, int replaceExisting, int nameFromExtension) {
-  if (!url || !*url || !saveLocation || !*saveLocation) return DL_BAD_ARGUMENT;
-  try {
-    CHttpGet http(callback, allowSegments, cookie, replaceExisting);
-    const std::wstring finalUrl = ResolveRedirects(http, url);
-
-    const std::size_t md5At = finalUrl.find(L"md5=");
-    const std::wstring md5 = md5At == std::wstring::npos ? std::wstring() : finalUrl.substr(md5At + 4);
-
-    std::wstring host, path, fileName;
-    int port = 0;
-    CHttpGet::ParseUrl(finalUrl, host, path, fileName, port);
-    if (host.empty() || path.empty() || fileName.empty()) return DL_BAD_URL;
-
-    std::wstring target = saveLocation;
-    if (!nameFromExtension) {
-      target += fileName;
-    } else {
-      const std::size_t dot = fileName.rfind(L'.');
-      if (dot != std::wstring::npos && dot + 1 < fileName.size()) target += L"." + fileName.substr(dot + 1);
-    }
-
-    const std::size_t slash = target.rfind(L'\\');
-    if (slash != std::wstring::npos) {
-      const std::wstring dir = target.substr(0, slash);
-      if ((dir.empty() || dir[0] == L'\\' || !platform::IsDirectory(dir)) && !MakeDirectoryPath(dir))
-        return DL_BAD_ARGUMENT;
-    }
-
-    if (callback) callback->OnSavePath(target, cookie);
-    (void)http.RunDownload(host, path, fileName, target, md5, port);
-    return http.Result();
-  } catch (const std::bad_alloc&) {
-    return DL_NO_MEMORY;
-  }
+int CHttpGet::Engine::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
+  if (request_.url.empty() || maxBytes == 0) return DL_BAD_ARGUMENT;
+  lastByte_ = lastProgress_ = platform::TickCount();
+  ProbeAnswer answer;
+  const int code = ResolveFinal(maxBytes, answer, final_);
+  outcome.finalUrl = final_.url;
+  if (code != 0) return FailureOr(code);
+  body = std::move(answer.text);
+  return DL_OK;
 }

@@ -21,6 +21,9 @@ const char* DownloadResultName(int code) {
     case DL_BAD_REDIRECT: return "DL_BAD_REDIRECT";
     case DL_THREAD_FAILED: return "DL_THREAD_FAILED";
     case DL_NO_MEMORY: return "DL_NO_MEMORY";
+    case DL_UNSAFE_NAME: return "DL_UNSAFE_NAME";
+    case DL_NO_SIZE: return "DL_NO_SIZE";
+    case DL_TOO_LARGE: return "DL_TOO_LARGE";
   }
   return "unknown";
 }

@@ -1,51 +1,96 @@
-// The engine object's life, its result code and the small helpers its workers share.
+// The public face of the engine: CHttpGet, DownloadFile and its variants, the speed meter.
 #include "download/http_get.h"
 
+#include <new>
+
+#include "download/engine.h"
 #include "platform/clock.h"
-
-void CStopEvent::Set() {
-  {
-    std::lock_guard<std::mutex> hold(m_mutex);
-    m_bSet.store(true);
-  }
-  m_changed.notify_all();
-}
-
-bool CStopEvent::Wait(std::uint32_t milliseconds) {
-  std::unique_lock<std::mutex> hold(m_mutex);
-  return m_changed.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return m_bSet.load(); });
-}
+#include "platform/fs.h"
+#include "platform/hash.h"
 
 void SpeedMeter::Add(std::uint32_t n) { AddAt(n, platform::TickCount()); }
 
 void SpeedMeter::AddAt(std::uint32_t n, std::uint32_t now) {
-  if (m_uGrandTotal == 0) m_dwWindowStart = now;
-  const std::uint32_t elapsed = now - m_dwWindowStart;
-  m_uGrandTotal += n;
-  m_dwWindowBytes += n;
+  if (grandTotal_ == 0) windowStart_ = now;
+  const std::uint32_t elapsed = now - windowStart_;
+  grandTotal_ += n;
+  windowBytes_ += n;
   if (elapsed >= kWindowMs) {
-    m_dwCurrentRate = m_dwWindowBytes / (elapsed / 1000);
-    m_dwWindowBytes = 0;
-    m_dwWindowStart = now;
+    currentRate_ = windowBytes_ / (elapsed / 1000);
+    windowBytes_ = 0;
+    windowStart_ = now;
   }
 }
 
 std::uint32_t SpeedMeter::CurrentRate() {
   Add(0);
-  return m_dwCurrentRate;
+  return currentRate_;
 }
 
-CHttpGet::CHttpGet(IDownloadCallBack* callback, int allowSegments, int cookie, int replaceExisting)
-    : m_pCallback(callback), m_bAllowSegments(allowSegments), m_nCookie(cookie), m_bReplaceExisting(replaceExisting) {}
+int CHttpGet::SegmentCount(std::uint64_t total) {
+  if (total <= 5242880) return 1;
+  if (total <= 52428800) return 2;
+  if (total <= 104857600) return 3;
+  return 4;
+}
 
+CHttpGet::CHttpGet(const DownloadRequest& request) : engine_(new Engine(request)) {}
 CHttpGet::~CHttpGet() = default;
 
-int CHttpGet::Result() {
-  std::lock_guard<std::recursive_mutex> hold(m_StatusLock.m_cs);
-  return m_nResult;
+int CHttpGet::Run(DownloadOutcome& outcome) { return engine_->Run(outcome); }
+
+int CHttpGet::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
+  return engine_->FetchSmall(maxBytes, body, outcome);
 }
 
-void CHttpGet::SetResult(int code) {
-  std::lock_guard<std::recursive_mutex> hold(m_StatusLock.m_cs);
-  m_nResult = code;
+int DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome) {
+  try {
+    CHttpGet http(request);
+    return http.Run(outcome);
+  } catch (const std::bad_alloc&) {
+    return DL_NO_MEMORY;
+  }
+}
+
+int DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback, int cookie,
+                 int allowSegments, int replaceExisting, int nameFromExtension) {
+  if (!url || !*url || !saveLocation || !*saveLocation) return DL_BAD_ARGUMENT;
+  DownloadRequest request;
+  request.url = url;
+  request.saveLocation = saveLocation;
+  request.callback = callback;
+  request.cookie = cookie;
+  request.allowSegments = allowSegments;
+  request.replaceExisting = replaceExisting;
+  request.nameFromExtension = nameFromExtension;
+  DownloadOutcome outcome;
+  return DownloadWithOutcome(request, outcome);
+}
+
+int FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& body, std::wstring* finalUrl,
+                   const DownloadTiming& timing) {
+  body.clear();
+  try {
+    DownloadRequest request;
+    request.url = url;
+    request.timing = timing;
+    CHttpGet http(request);
+    DownloadOutcome outcome;
+    const int result = http.FetchSmall(maxBytes, body, outcome);
+    if (finalUrl) *finalUrl = outcome.finalUrl;
+    return result;
+  } catch (const std::bad_alloc&) {
+    return DL_NO_MEMORY;
+  }
+}
+
+std::wstring FileMd5Hex(const std::wstring& path) {
+  platform::UniqueFile file;
+  if (!file.Open(path, "rb")) return {};
+  platform::Digest digest(platform::DigestKind::kMd5);
+  std::vector<char> block(1 << 20);
+  std::int64_t n;
+  while ((n = file.Read(block.data(), block.size())) > 0) digest.Update(block.data(), static_cast<std::size_t>(n));
+  if (n < 0) return {};
+  return platform::HexUpper(digest.Finish());
 }

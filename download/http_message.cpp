@@ -119,3 +119,55 @@ int CHttpGet::ParseContentSize(const std::wstring& header) {
   }
   return ParseSizeValue(platform::ToAnsi(value));
 }
+
+namespace {
+
+int HexValue(wchar_t c) {
+  if (c >= L'0' && c <= L'9') return c - L'0';
+  if (c >= L'a' && c <= L'f') return c - L'a' + 10;
+  if (c >= L'A' && c <= L'F') return c - L'A' + 10;
+  return -1;
+}
+
+// "%5c" and the like as the characters they stand for (bytes taken as UTF-8).
+std::wstring PercentDecoded(const std::wstring& text) {
+  std::string bytes;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == L'%' && i + 2 < text.size() && HexValue(text[i + 1]) >= 0 && HexValue(text[i + 2]) >= 0) {
+      bytes += static_cast<char>(HexValue(text[i + 1]) * 16 + HexValue(text[i + 2]));
+      i += 2;
+    } else {
+      bytes += platform::ToUtf8(std::wstring(1, text[i]));
+    }
+  }
+  return platform::FromUtf8(bytes);
+}
+
+bool IsDeviceName(const std::wstring& name) {
+  // Windows opens the device for these names, also with any extension ("CON.zip", "nul .txt").
+  std::wstring stem = name.substr(0, name.find(L'.'));
+  while (!stem.empty() && stem.back() == L' ') stem.pop_back();
+  for (const wchar_t* device : {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$", L"CLOCK$"})
+    if (platform::EqualsIgnoringCase(stem, device)) return true;
+  if (stem.size() == 4 && (platform::EqualsIgnoringCase(stem.substr(0, 3), L"COM") ||
+                           platform::EqualsIgnoringCase(stem.substr(0, 3), L"LPT")))
+    return stem[3] >= L'0' && stem[3] <= L'9';
+  return false;
+}
+
+bool IsPlainAsItStands(const std::wstring& name) {
+  if (name.empty() || name.find(L"..") != std::wstring::npos) return false;
+  std::size_t units = 0;
+  for (wchar_t c : name) {
+    if (c < 0x20 || c == 0x7f || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) return false;
+    units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;  // UTF-16 units, as Windows counts them
+  }
+  if (units > 255 || name.back() == L'.' || name.back() == L' ') return false;
+  return !IsDeviceName(name);
+}
+
+}  // namespace
+
+bool CHttpGet::IsPlainFileName(const std::wstring& name) {
+  return IsPlainAsItStands(name) && IsPlainAsItStands(PercentDecoded(name));
+}

@@ -1,11 +1,14 @@
 // TCP sockets for the download engine and for the tests' loopback servers.
 //
-// Blocking IPv4 stream sockets: Winsock on Windows, BSD sockets elsewhere. A Socket is the
-// platform's handle widened to intptr_t; kInvalidSocket (-1) marks "none" and doubles as the
-// failure result of the calls that make one. Addresses are IPv4 in network byte order.
+// Stream sockets: Winsock 2.2 on Windows, BSD sockets elsewhere. A Socket is the platform's
+// handle widened to intptr_t; kInvalidSocket (-1) marks "none" and doubles as the failure result
+// of the calls that make one. The client side resolves a host to all its IPv4 and IPv6 addresses
+// (NetAddress) and connects to one at a time without blocking the caller for longer than it asks;
+// the older IPv4 calls (addresses in network byte order) serve the tests' loopback servers.
 //
-// Who owns what: a socket returned by NewTcpSocket, Listen or Accept belongs to the caller, who
-// releases it with CloseSocket exactly once. Nothing here prints; failures are the documented
+// Who owns what: a socket returned by NewTcpSocket, StartConnect, Listen or Accept belongs to the
+// caller, who releases it exactly once, best by handing it to a UniqueSocket. Connect, send and
+// receive go through the fault seam (fault.h). Nothing here prints; failures are the documented
 // results, and LastNetError() tells the error number of the calling thread's last failed call.
 // Sending never raises a signal when the peer has gone (the send just fails).
 #pragma once
@@ -20,9 +23,9 @@ namespace platform {
 using Socket = std::intptr_t;
 constexpr Socket kInvalidSocket = -1;
 
-// Starts the socket library (Winsock 1.1 on Windows; nothing elsewhere). Every successful
-// NetStartup is matched by one NetCleanup. False when the library could not be started or did
-// not grant version 1.1 (it is then already cleaned up again).
+// Starts the socket library (Winsock 2.2 on Windows, which getaddrinfo and IPv6 need; nothing
+// elsewhere). Every successful NetStartup is matched by one NetCleanup. False when the library
+// could not be started or did not grant version 2.2 (it is then already cleaned up again).
 bool NetStartup();
 void NetCleanup();
 
@@ -54,6 +57,75 @@ int Receive(Socket socket, void* buffer, std::size_t size);
 // Waits up to `milliseconds` for the socket to become readable (data, end of stream or error).
 // 1 readable, 0 time-out, -1 failure of the wait itself.
 int WaitReadable(Socket socket, std::uint32_t milliseconds);
+
+// Sets TCP_NODELAY: a request leaves at once instead of waiting for the previous segment's ACK.
+bool SetNoDelay(Socket socket);
+
+// Like Receive, but the bytes stay in the socket for the next Receive.
+int Peek(Socket socket, void* buffer, std::size_t size);
+
+// One address of a host with its port, as the system's resolver gave it (IPv4 or IPv6).
+struct NetAddress {
+  unsigned char bytes[28] = {};  // the sockaddr_in or sockaddr_in6
+  int length = 0;
+  std::string text;  // "a.b.c.d" or the IPv6 text, for logs and callbacks
+};
+
+// Every IPv4 and IPv6 address of `host` with `port`, in the resolver's order; false (and none)
+// when the name does not resolve.
+bool ResolveAll(const std::string& host, std::uint16_t port, std::vector<NetAddress>& addresses);
+
+// Starts a connection without waiting for it: a socket whose connection is under way, or
+// kInvalidSocket when it failed at once. Finish it with FinishConnect.
+Socket StartConnect(const NetAddress& address);
+// Waits up to `milliseconds` for a connection that StartConnect began: 1 connected (the socket
+// now blocks again and has TCP_NODELAY), 0 still under way, -1 failed (refused, unreachable).
+int FinishConnect(Socket socket, std::uint32_t milliseconds);
+
+// The one owner of a socket: closes it when destroyed or reset.
+class UniqueSocket {
+ public:
+  UniqueSocket() = default;
+  explicit UniqueSocket(Socket socket) : socket_(socket) {}
+  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.Release()) {}
+  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
+    if (this != &other) Reset(other.Release());
+    return *this;
+  }
+  UniqueSocket(const UniqueSocket&) = delete;
+  UniqueSocket& operator=(const UniqueSocket&) = delete;
+  ~UniqueSocket() { Reset(); }
+
+  Socket Get() const { return socket_; }
+  bool Valid() const { return socket_ != kInvalidSocket; }
+  Socket Release() {
+    const Socket socket = socket_;
+    socket_ = kInvalidSocket;
+    return socket;
+  }
+  void Reset(Socket socket = kInvalidSocket) {
+    if (socket_ != kInvalidSocket) CloseSocket(socket_);
+    socket_ = socket;
+  }
+
+ private:
+  Socket socket_ = kInvalidSocket;
+};
+
+// Keeps the socket library started for its lifetime (Winsock on Windows).
+class NetLibrary {
+ public:
+  NetLibrary() : started_(NetStartup()) {}
+  NetLibrary(const NetLibrary&) = delete;
+  NetLibrary& operator=(const NetLibrary&) = delete;
+  ~NetLibrary() {
+    if (started_) NetCleanup();
+  }
+  bool Started() const { return started_; }
+
+ private:
+  bool started_;
+};
 
 // Server side (tests and tools): a listening socket on `address`:`port` (port 0 lets the
 // system choose); `chosenPort` receives the port actually bound. kInvalidSocket on failure.

@@ -3,6 +3,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include "platform/fault.h"
 #include "platform/text.h"
 
 namespace platform {
@@ -36,8 +37,24 @@ std::int64_t FileSize(const std::wstring& path) {
 
 bool RemoveFile(const std::wstring& path) {
   const std::string native = NativePath(path);
-  if (IsDirectory(path)) return false;
+  if (IsDirectory(path) || FaultHere(FaultPoint::kRemove)) return false;
   return unlink(native.c_str()) == 0;
+}
+
+bool RenameFile(const std::wstring& from, const std::wstring& to) {
+  if (FaultHere(FaultPoint::kRename)) return false;
+  return std::rename(NativePath(from).c_str(), NativePath(to).c_str()) == 0;
+}
+
+bool UniqueFile::Open(const std::wstring& path, const char* mode) noexcept {
+  (void)Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
+  file_ = std::fopen(NativePath(path).c_str(), mode);
+  return file_ != nullptr;
+}
+
+bool UniqueFile::Seek(std::int64_t offset) noexcept {
+  return file_ && fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 std::size_t PathRootLength(const std::wstring& path) {

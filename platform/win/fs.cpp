@@ -2,6 +2,10 @@
 
 #include <windows.h>
 
+#include <share.h>
+
+#include "platform/fault.h"
+
 namespace platform {
 
 std::string NativePath(const std::wstring&) { return {}; }
@@ -27,7 +31,26 @@ std::int64_t FileSize(const std::wstring& path) {
   return (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
 }
 
-bool RemoveFile(const std::wstring& path) { return DeleteFileW(path.c_str()) != FALSE; }
+bool RemoveFile(const std::wstring& path) {
+  if (FaultHere(FaultPoint::kRemove)) return false;
+  return DeleteFileW(path.c_str()) != FALSE;
+}
+
+bool RenameFile(const std::wstring& from, const std::wstring& to) {
+  if (FaultHere(FaultPoint::kRename)) return false;
+  return MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING) != FALSE;
+}
+
+bool UniqueFile::Open(const std::wstring& path, const char* mode) noexcept {
+  (void)Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
+  const std::wstring wideMode(mode, mode + strlen(mode));
+  // Others may read while the run holds the file, never change or delete it.
+  file_ = _wfsopen(path.c_str(), wideMode.c_str(), _SH_DENYWR);
+  return file_ != nullptr;
+}
+
+bool UniqueFile::Seek(std::int64_t offset) noexcept { return file_ && _fseeki64(file_, offset, SEEK_SET) == 0; }
 
 std::size_t PathRootLength(const std::wstring& path) {
   if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&

@@ -97,4 +97,38 @@ TEST(ParseContentSize, SizesOutsideOneToTwoGibibytesAreNoSize) {
   EXPECT_EQ(size(L"4096; junk"), 4096);
 }
 
+TEST(PlainFileName, OnlyNamesThatStayInTheirDirectory) {
+  struct Case {
+    std::wstring name;
+    bool plain;
+  } cases[] = {
+      {L"TavoPhoneAx.zip", true},
+      {L"Tavo%20Phone.zip", true},
+      {L"\u624b\u673a.zip", true},
+      {L"..%5c..%5cevil.zip", false},
+      {L"..\\..\\evil.zip", false},
+      {L"a%2fb.zip", false},
+      {L"%2e%2e", false},
+      {L"..", false},
+      {L"c:evil.zip", false},
+      {L"a%3ab", false},
+      {L"CON", false},
+      {L"con.zip", false},
+      {L"Nul .txt", false},
+      {L"COM1", false},
+      {L"lpt9.zip", false},
+      {L"COM10.zip", true},
+      {L"x.zip.", false},
+      {L"x.zip ", false},
+      {L"x%2e", false},
+      {L"a\tb", false},
+      {L"a%00b", false},
+      {L"a|b", false},
+      {L"", false},
+      {std::wstring(255, L'a'), true},
+      {std::wstring(256, L'a'), false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(CHttpGet::IsPlainFileName(c.name), c.plain) << c.name.size();
+}
+
 }  // namespace

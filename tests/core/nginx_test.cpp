@@ -7,6 +7,7 @@
 #include "platform/text.h"
 #include "tests/core/support/nginx_server.h"
 #include "tests/core/support/script_server.h"
+#include "tests/core/support/temp_dir.h"
 
 namespace {
 
@@ -47,50 +48,29 @@ testsupport::NginxServer* Nginx::shared = nullptr;
 std::string* Nginx::content = nullptr;
 bool Nginx::started = false;
 
-TEST_F(Nginx, SizeProbes) {
-  CHttpGet ranged(nullptr, 1, 0, 0);
-  ASSERT_TRUE(ranged.ProbeSize(L"127.0.0.1", L"/files/small.bin", server.Port()));
-  EXPECT_EQ(ranged.Total(), 100000u);
-  EXPECT_EQ(ranged.RangesSupported(), 1);
-  EXPECT_EQ(ranged.Validator().rfind(L"ETag: ", 0), 0u);
-
-  CHttpGet plain(nullptr, 1, 0, 0);
-  ASSERT_TRUE(plain.ProbeSize(L"127.0.0.1", L"/norange/small.bin", server.Port()));
-  EXPECT_EQ(plain.Total(), 100000u);
-  EXPECT_EQ(plain.RangesSupported(), 0);
-
-  for (const wchar_t* denied : {L"/files/missing.bin", L"/forbidden/secret.zip"}) {
-    CHttpGet probe(nullptr, 1, 0, 0);
-    EXPECT_FALSE(probe.ProbeSize(L"127.0.0.1", denied, server.Port())) << denied;
-    EXPECT_EQ(probe.Result(), DL_HTTP_DENIED) << denied;
+TEST_F(Nginx, WhatTheServerAnswersDecidesTheOutcome) {
+  struct Case {
+    const char* path;
+    int result;
+    const char* finalPath;  // nullptr: nothing is saved
+  } cases[] = {
+      {"/files/small.bin", DL_OK, "/files/small.bin"},
+      {"/norange/small.bin", DL_OK, "/norange/small.bin"},
+      {"/moved/temporary.zip", DL_OK, "/files/small.bin"},  // 302, then 301
+      {"/files/missing.bin", DL_HTTP_DENIED, nullptr},
+      {"/forbidden/secret.zip", DL_HTTP_DENIED, nullptr},
+  };
+  for (const Case& c : cases) {
+    testsupport::TempDir dir;
+    DownloadRequest request;
+    request.url = Wide(server.Url(c.path));
+    request.saveLocation = dir.Wide();
+    DownloadOutcome outcome;
+    EXPECT_EQ(DownloadWithOutcome(request, outcome), c.result) << c.path;
+    if (!c.finalPath) continue;
+    EXPECT_EQ(outcome.finalUrl, Wide(server.Url(c.finalPath))) << c.path;
+    EXPECT_TRUE(testsupport::ReadAll(outcome.target) == *content) << c.path;
   }
-}
-
-TEST_F(Nginx, RedirectsAreFollowedOneStepAtATime) {
-  CHttpGet http(nullptr, 1, 0, 0);
-  std::wstring target;
-  ASSERT_TRUE(http.ProbeRedirect(Wide(server.Url("/moved/temporary.zip")), target));
-  EXPECT_EQ(target, Wide(server.Url("/moved/permanent.zip")));
-  ASSERT_TRUE(http.ProbeRedirect(target, target));
-  EXPECT_EQ(target, Wide(server.Url("/files/small.bin")));
-  EXPECT_FALSE(http.ProbeRedirect(target, target));
-  EXPECT_EQ(http.Result(), DL_CONNECT_FAILED);  // untouched: the last answer was no redirect
-}
-
-TEST_F(Nginx, SegmentRequestLeavesTheSocketAtTheRangesFirstByte) {
-  CHttpGet http(nullptr, 1, 0, 0);
-  std::wstring address;
-  platform::Socket socket = http.Sockets().ConnectServer(L"127.0.0.1", server.Port(), address);
-  ASSERT_NE(socket, platform::kInvalidSocket);
-  ASSERT_TRUE(http.SendRangeRequest(socket, L"127.0.0.1", L"/files/small.bin", 5000, 5100));
-  // The connection stays open (keep-alive): read just the range's bytes.
-  std::string body(101, '\0');
-  std::size_t got = 0;
-  int n;
-  while (got < body.size() && (n = platform::Receive(socket, &body[got], body.size() - got)) > 0)
-    got += static_cast<std::size_t>(n);
-  platform::CloseSocket(socket);
-  EXPECT_EQ(body, content->substr(5000, 101));  // the Range line's upper value is inclusive
 }
 
 }  // namespace
@@ -127,7 +107,7 @@ TEST(NginxDownload, A120MiBFileInFourSegmentsArrivesByteIdentical) {
                          0),
             DL_OK);
   EXPECT_EQ(FileMd5Hex(dir.File(L"TavoPhoneAx.zip")), md5);
-  EXPECT_EQ(counter.connections.load(), 4);
+  EXPECT_GE(counter.connections.load(), 4);  // four, and one more for each rebalancing split
   EXPECT_EQ(counter.last, 100);
 #endif
 }

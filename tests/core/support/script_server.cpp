@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "platform/clock.h"
+#include "platform/fault.h"
 
 namespace testsupport {
 
@@ -11,6 +12,13 @@ std::uint32_t Loopback(int last) {
   std::uint32_t address = 0;
   const bool parsed = platform::ParseDotted("127.0.0." + std::to_string(last), address);
   return parsed ? address : 0;
+}
+
+std::uint16_t UnusedPort() {
+  platform::NetLibrary library;  // Winsock must be up for Listen on Windows
+  std::uint16_t port = 0;
+  platform::UniqueSocket(platform::Listen(Loopback(), 0, port)).Reset();
+  return port;
 }
 
 ScriptServer::ScriptServer(Handler handler, std::uint32_t address, std::uint16_t port) : handler_(std::move(handler)) {
@@ -37,6 +45,11 @@ std::vector<std::string> ScriptServer::Requests() {
   return requests_;
 }
 
+std::vector<std::size_t> ScriptServer::FirstReads() {
+  std::lock_guard<std::mutex> hold(mutex_);
+  return firstReads_;
+}
+
 bool ScriptServer::Wait(std::uint32_t ms) {
   const std::uint32_t start = platform::TickCount();
   while (!stop_.load()) {
@@ -48,6 +61,8 @@ bool ScriptServer::Wait(std::uint32_t ms) {
 }
 
 void ScriptServer::AcceptLoop() {
+  // The server plays the network's part: faults injected into the client must not hit it.
+  platform::ExemptThreadFromFaults();
   while (!stop_.load()) {
     if (platform::WaitReadable(listener_, 20) != 1) continue;
     platform::Socket socket = platform::Accept(listener_);
@@ -58,19 +73,26 @@ void ScriptServer::AcceptLoop() {
 }
 
 void ScriptServer::Serve(platform::Socket socket, int index) {
+  platform::ExemptThreadFromFaults();
   // A client that stops reading must not hold the server's destructor for long.
   (void)platform::SetTimeouts(socket, 5000, 5000);
   std::string request;
+  std::size_t firstRead = 0;
   char byte;
   while (!stop_.load() && request.find("\r\n\r\n") == std::string::npos) {
     const int ready = platform::WaitReadable(socket, 20);
     if (ready == 0) continue;
+    if (request.empty()) {
+      char seen[4096];
+      firstRead = static_cast<std::size_t>(std::max(0, platform::Peek(socket, seen, sizeof seen)));
+    }
     if (ready < 0 || platform::Receive(socket, &byte, 1) != 1) break;
     request += byte;
   }
   {
     std::lock_guard<std::mutex> hold(mutex_);
     requests_.push_back(request);
+    firstReads_.push_back(std::min(firstRead, request.size()));
   }
   const Script script = handler_(request, index);
   for (const Step& step : script) {

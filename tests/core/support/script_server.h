@@ -32,6 +32,8 @@ inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
 
 // 127.0.0.1 in network byte order.
 std::uint32_t Loopback(int last = 1);
+// A loopback port that nothing listens on (it was free a moment ago).
+std::uint16_t UnusedPort();
 
 class ScriptServer {
  public:
@@ -48,6 +50,9 @@ class ScriptServer {
   std::uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;
   std::vector<std::string> Requests();
+  // Per request, how many of its bytes had arrived when the server first looked: all of them
+  // when the client sent the request in one piece.
+  std::vector<std::size_t> FirstReads();
   int Connections() const { return connections_.load(); }
 
  private:
@@ -62,6 +67,7 @@ class ScriptServer {
   std::atomic<int> connections_{0};
   std::mutex mutex_;
   std::vector<std::string> requests_;
+  std::vector<std::size_t> firstReads_;
   std::vector<std::thread> threads_;
   std::thread acceptor_;
 };

@@ -1,0 +1,94 @@
+// A file from a server without ranges: one connection into "<target>_tmp", started again from
+// zero when an attempt fails. The answer must be a 200; without an md5 its size must be known and
+// reached exactly.
+#include "download/engine.h"
+#include "platform/clock.h"
+#include "platform/log.h"
+#include "platform/text.h"
+
+int CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
+  // Numbered parts of an earlier ranged run can never be continued from here.
+  RemoveParts();
+  Backoff backoff(timing_, platform::TickCount());
+  std::unique_ptr<HttpConnection> connection = std::move(first);
+  int code = 0;
+  for (;;) {
+    platform::UniqueFile part;
+    std::unique_ptr<platform::Digest> digest;
+    bool moved = false;
+    code = WholeAttempt(connection, part, digest, moved);
+    connection.reset();
+    if (code == 0) {
+      digest_ = std::move(digest);
+      if (!part.Close()) code = DL_PART_OPEN_FAILED;
+      break;
+    }
+    if (moved) backoff.Reset();
+    if (code == DL_PART_OPEN_FAILED || code == DL_HTTP_DENIED || !KeepTrying(code, backoff, "download")) break;
+  }
+  if (code == 0 && digest_) {
+    const std::wstring md5 = platform::HexUpper(digest_->Finish());
+    const bool same = platform::EqualsIgnoringCase(md5, md5_);
+    platform::Log("md5 %s: %s", platform::ToUtf8(md5).c_str(), same ? "as named" : "differs from the address's");
+    if (!same) code = DL_CHECKSUM_MISMATCH;
+  }
+  if (code == 0 && !platform::RenameFile(TmpPartName(), target_)) code = DL_OUTPUT_OPEN_FAILED;
+  if (code != 0) (void)platform::RemoveFile(TmpPartName());  // never continued: nothing to keep
+  return code;
+}
+
+int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::UniqueFile& part,
+                                   std::unique_ptr<platform::Digest>& digest, bool& moved) {
+  std::int64_t expected = total_;
+  if (!connection) {
+    connection = std::make_unique<HttpConnection>(stop_, Limits());
+    std::string address;
+    int code = connection->Open(final_.ConnectHost(), final_.ConnectPort(), platform::TickCount(), address);
+    LogConnection("download", address, final_.ConnectPort(), code);
+    if (code != 0) return code;
+    if (request_.callback && request_.cookie != 0)
+      request_.callback->OnServerAddress(platform::FromAnsi(address), request_.cookie);
+    std::string header;
+    if ((code = connection->Send(PlainRequest(final_))) != 0 || (code = connection->ReadHeader(header)) != 0)
+      return code;
+    platform::Log("GET %s: %s", platform::ToUtf8(final_.url).c_str(), header.substr(0, header.find("\r\n")).c_str());
+    const int status = StatusCode(header);
+    if (status == 404 || status == 403) return DL_HTTP_DENIED;
+    // Only a 200 carries the file itself; an error page must never become the package.
+    if (status != 200) return DL_RECV_FAILED;
+    const std::int64_t named = ParseContentSize(platform::FromAnsi(header));
+    if (expected <= 0) expected = named;
+    if (named > 0 && named != expected) return DL_RECV_FAILED;
+  }
+  if (!part.Open(TmpPartName(), "w+b")) return DL_PART_OPEN_FAILED;
+  if (!md5_.empty()) digest = std::make_unique<platform::Digest>(platform::DigestKind::kMd5);
+
+  std::vector<char> buffer(kReceiveBlock);
+  std::int64_t have = 0;
+  int code = 0;
+  for (;;) {
+    if (expected > 0 && have >= expected) break;
+    int failure = 0;
+    const int n = connection->Receive(buffer.data(), buffer.size(), failure);
+    if (n == 0) {
+      // The end of the stream ends an unsized file; a sized one came short.
+      if (expected > 0) code = DL_RECV_FAILED;
+      break;
+    }
+    if (n < 0) {
+      code = failure;
+      break;
+    }
+    const std::int64_t keep = expected > 0 ? std::min<std::int64_t>(n, expected - have) : n;
+    if (!part.Write(buffer.data(), static_cast<std::size_t>(keep))) {
+      code = DL_PART_OPEN_FAILED;
+      break;
+    }
+    if (digest) digest->Update(buffer.data(), static_cast<std::size_t>(keep));
+    have += keep;
+    moved = true;
+    NoteBytes(keep);
+  }
+  if (code != 0) NoteBytes(-have);  // the next attempt starts from zero
+  return code;
+}
