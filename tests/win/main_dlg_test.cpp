@@ -124,6 +124,35 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
   EXPECT_STREQ(font.lfFaceName, L"微软雅黑");
 }
 
+// Moved to a monitor of twice the scale, the window keeps its place from the system's suggestion
+// and every control's rectangle doubles (within the pixel each edge rounds to).
+TEST(InstallerWindowScale, MovingToAMonitorOfAnotherScaleLaysItOutAgain) {
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  const int dpi = installer.dialog().Dpi();
+  std::vector<std::pair<HWND, RECT>> before;
+  for (HWND control : VisibleChildren(window)) before.emplace_back(control, RectInParent(control));
+  const SIZE client = ClientSize(window);
+  RECT suggested{40, 30, 40 + 2 * client.cx, 30 + 2 * client.cy};
+  SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&suggested));
+  EXPECT_EQ(installer.dialog().Dpi(), 2 * dpi);
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  EXPECT_EQ(frame.left, 40);
+  EXPECT_EQ(frame.top, 30);
+  EXPECT_NEAR(ClientSize(window).cx, 2 * client.cx, 1);
+  EXPECT_NEAR(ClientSize(window).cy, 2 * client.cy, 1);
+  for (const auto& [control, rect] : before) {
+    const RECT now = RectInParent(control);
+    SCOPED_TRACE(GetDlgCtrlID(control));
+    EXPECT_NEAR(now.left, 2 * rect.left, 1);
+    EXPECT_NEAR(now.top, 2 * rect.top, 1);
+    EXPECT_NEAR(now.right, 2 * rect.right, 1);
+    EXPECT_NEAR(now.bottom, 2 * rect.bottom, 1);
+  }
+  SaveWindowScreenshot(window, L"page-setup-moved-to-" + std::to_wstring(2 * dpi));
+}
+
 // At 200 % the artwork is drawn for that size, not enlarged: the browse button's border meets its
 // face without a colour in between, and the install button's edge meets the page in one step.
 TEST(InstallerWindowScale, EdgesAreSharpWhereTheArtHasThem) {
@@ -220,10 +249,10 @@ TEST(InstallerWindowOptions, TheLinkOpensTheTermsPageAndItsFocusMarkGoesWithTheF
   EXPECT_EQ(markInk(), 0) << "no mark after a click";
   ASSERT_TRUE(PressKey(VK_TAB, true, [&] { return GetFocus() == GetDlgItem(window, IDC_AGREE); }));
   ASSERT_TRUE(PressKey(VK_TAB, false, [&] { return GetFocus() == link; }));
-  SaveWindowScreenshot(window, L"link-focused");
+  Pump(100);
   EXPECT_GT(markInk(), 0) << "the focused link is framed";
   ASSERT_TRUE(PressKey(VK_TAB, false, [&] { return GetFocus() != link; }));
-  SaveWindowScreenshot(window, L"link-left");
+  Pump(100);
   EXPECT_EQ(markInk(), 0) << "the frame went with the focus";
 }
 
@@ -320,34 +349,54 @@ TEST(InstallerWindowProgress, StatusLineShowsSpeedAndTheRetryNoticeWhileStalled)
   EXPECT_TRUE(Visible(window, IDC_DOWNLOAD_PERCENT));
 }
 
-// The status text is drawn without a background: when "正在下载文件:" becomes the shorter
-// "正在解压文件", the parent repaints under it and the ":" is gone from the screen.
-TEST(InstallerWindowProgress, ExtractingPageKeepsNothingOfTheDownloadText) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
-  SendMessageW(window, WM_DOWNLOAD_PROGRESS, 50, 0);
-  SaveWindowScreenshot(window, L"status-downloading");
-  // Where the ":" is: the text's width at the label's font, less a little.
-  HWND label = GetDlgItem(window, IDC_PROGRESS_TEXT);
-  const RECT rect = RectInParent(label);
+// White pixels in `rect` of the window's client area, as the screen shows them.
+int InkIn(HWND window, const RECT& rect) {
+  int ink = 0;
+  for (int x = rect.left; x < rect.right; ++x)
+    for (int y = rect.top; y < rect.bottom; ++y) ink += ScreenPixel(window, {x, y}) != RGB(255, 255, 255);
+  return ink;
+}
+
+// The width of `text` in `label`'s font.
+int TextWidth(HWND label, const wchar_t* text) {
   HDC dc = GetDC(label);
   HGDIOBJ old = SelectObject(dc, reinterpret_cast<HFONT>(SendMessageW(label, WM_GETFONT, 0, 0)));
-  SIZE full{}, stem{};
-  GetTextExtentPoint32W(dc, L"正在下载文件:", 7, &full);
-  GetTextExtentPoint32W(dc, L"正在下载文件", 6, &stem);
+  SIZE size{};
+  GetTextExtentPoint32W(dc, text, static_cast<int>(wcslen(text)), &size);
   SelectObject(dc, old);
   ReleaseDC(label, dc);
-  auto colonInk = [&] {
-    int ink = 0;
-    for (int x = rect.left + stem.cx; x < rect.left + full.cx; ++x)
-      for (int y = rect.top; y < rect.bottom; ++y) ink += ScreenPixel(window, {x, y}) != RGB(255, 255, 255);
-    return ink;
-  };
-  ASSERT_GT(colonInk(), 0) << "the colon is on screen while downloading";
+  return size.cx;
+}
+
+// The status text is drawn without a background: when it becomes shorter ("网络连接中断，正在重试…"
+// back to "正在下载文件:", "正在下载文件:" to "正在解压文件") the parent repaints under it and
+// nothing of the longer text stays on the screen.
+TEST(InstallerWindowProgress, AShorterStatusTextLeavesNothingOfTheLongerOne) {
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  CMainDlg& dialog = installer.dialog();
+  dialog.ShowPage(CMainDlg::PAGE_DOWNLOADING);
+  SendMessageW(window, WM_DOWNLOAD_PROGRESS, 50, 0);
+  SaveWindowScreenshot(window, L"status-downloading");  // in front and painted
+  HWND label = GetDlgItem(window, IDC_PROGRESS_TEXT);
+  const RECT line = RectInParent(label);
+  const int percentEnd = RectInParent(GetDlgItem(window, IDC_DOWNLOAD_PERCENT)).right;
+
+  dialog.ShowDownloadStatus(1000, 1, 100, true);
+  Pump(100);
+  const RECT tail{percentEnd, line.top, line.left + TextWidth(label, L"网络连接中断，正在重试…"), line.bottom};
+  ASSERT_GT(InkIn(window, tail), 0) << "the retry notice is on screen";
+  dialog.ShowDownloadStatus(1500, 2, 100, false);
+  Pump(100);
+  EXPECT_EQ(InkIn(window, tail), 0) << "the notice's tail stayed";
+
+  const RECT colon{line.left + TextWidth(label, L"正在下载文件"), line.top,
+                   line.left + TextWidth(label, L"正在下载文件:"), line.bottom};
+  ASSERT_GT(InkIn(window, colon), 0) << "the colon is on screen while downloading";
   SendMessageW(window, WM_EXTRACT_START, 0, 0);
+  Pump(100);
+  EXPECT_EQ(InkIn(window, colon), 0) << "the colon stayed";
   SaveWindowScreenshot(window, L"status-extracting");
-  EXPECT_EQ(colonInk(), 0);
 }
 
 TEST(InstallerWindowMouse, BackgroundIsTheCaptionAndControlsAreNot) {
