@@ -151,6 +151,7 @@ LRESULT CMainDlg::OnExtractStart(UINT, WPARAM, LPARAM, BOOL&) {
   ShowPage(PAGE_EXTRACTING);
   skin::SetLabelText(m_hWndProgressText, kExtractingStatus);
   skin::SetLabelText(m_hWndExtractPercent, L"0%");
+  SendMessageW(m_hWndProgress, PBM_SETPOS, 0, 0);  // the bar starts again with the extraction
   Taskbar().SetValue(m_hWnd, 0, 100);
   return 0;
 }

@@ -656,7 +656,9 @@ LRESULT CMainDlg::OnTimer(UINT, WPARAM wParam, LPARAM, BOOL& handled) {
     KillTimer(m_hWnd, kStatusTimer);
     return 0;
   }
-  ShowDownloadStatus(platform::TickCount(), m_downloaded, m_total, false);
+  // Silence counts only once bytes have been reported: before that the job may still be stopping
+  // the running suite, which is no network trouble.
+  if (m_downloaded > 0) ShowDownloadStatus(platform::TickCount(), m_downloaded, m_total, false);
   return 0;
 }
 

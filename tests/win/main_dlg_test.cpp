@@ -79,6 +79,13 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
   CMainDlg& dialog = installer.dialog();
   const int dpi = dialog.Dpi();
   const double scale = dpi / 96.0;
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
+  ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
+  RECT frame{};
+  GetWindowRect(window, &frame);
+  EXPECT_NEAR(frame.left - monitor.rcWork.left, monitor.rcWork.right - frame.right, 1) << "centred";
+  EXPECT_NEAR(frame.top - monitor.rcWork.top, monitor.rcWork.bottom - frame.bottom, 1) << "centred";
   struct ViewCase {
     CMainDlg::View view;
     int height;
@@ -91,7 +98,10 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
                             {CMainDlg::PAGE_FINISHED, 398, L"finish"}};
   for (const ViewCase& view : views) {
     SCOPED_TRACE(testing::Message() << "view " << view.view << " at " << dpi << " dpi");
-    dialog.ShowPage(view.view);
+    if (view.view == CMainDlg::PAGE_FINISHED)
+      SendMessageW(window, WM_EXTRACT_FINISHED, 0, 0);  // the finish page with its own caption
+    else
+      dialog.ShowPage(view.view);
     if (view.view == CMainDlg::PAGE_DOWNLOADING) SendMessageW(window, WM_DOWNLOAD_PROGRESS, 37, 0);
     if (view.view == CMainDlg::PAGE_EXTRACTING) SendMessageW(window, WM_EXTRACT_START, 0, 0);
     const SIZE client = ClientSize(window);
