@@ -34,12 +34,14 @@ enum ControlId : int {
   IDC_DESKTOP_LABEL = 1233,
   IDC_AUTORUN_LABEL = 1234,
   IDC_STARTMENU_LABEL = 1235,
+  IDC_DOWNLOAD_SPEED = 1236,  // speed and time left, at the right of the download page's status line
 };
 
 enum PrivateMessage : unsigned {
   WM_EXTRACT_START = 10001,
   WM_NETWORK_FAILED = 10002,
   WM_DOWNLOAD_PROGRESS = 10010,
+  WM_DOWNLOAD_STATUS = 10011,  // new byte counts wait in the window's WindowInstallEvents
   WM_OPTION_LABEL_CLICKED = 10050,
   WM_EXTRACT_FAILED = 11110,
   WM_EXTRACT_PROGRESS = 11111,

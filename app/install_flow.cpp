@@ -10,8 +10,10 @@
 #include "app/ids.h"
 #include "app/main_dlg.h"
 #include "app/prompt.h"
+#include "app/taskbar.h"
 #include "platform/fs.h"
 #include "platform/shell.h"
+#include "skin/repaint.h"
 
 namespace {
 
@@ -69,6 +71,24 @@ std::wstring DiskFullText(const InstallResult& result) {
 void WindowInstallEvents::OnDownloadProgress(int percent) {
   PostMessageW(window_, WM_DOWNLOAD_PROGRESS, static_cast<WPARAM>(percent), 0);
 }
+void WindowInstallEvents::OnDownloadStatus(std::uint64_t downloaded, std::uint64_t total, bool stalled) {
+  bool post = false;
+  {
+    std::lock_guard<std::mutex> hold(lock_);
+    status_ = {downloaded, total, stalled};
+    post = !pending_;
+    pending_ = true;
+  }
+  // One message stands for any number of reports: the window takes the latest.
+  if (post) PostMessageW(window_, WM_DOWNLOAD_STATUS, 0, 0);
+}
+bool WindowInstallEvents::TakeStatus(DownloadStatus& status) {
+  std::lock_guard<std::mutex> hold(lock_);
+  if (!pending_) return false;
+  status = status_;
+  pending_ = false;
+  return true;
+}
 void WindowInstallEvents::OnExtractStart() { PostMessageW(window_, WM_EXTRACT_START, 0, 0); }
 void WindowInstallEvents::OnExtractProgress(std::int32_t index, std::int32_t count) {
   PostMessageW(window_, WM_EXTRACT_PROGRESS, static_cast<WPARAM>(index), count);
@@ -116,6 +136,9 @@ LRESULT CMainDlg::OnInstall(UINT, WPARAM wParam, LPARAM, BOOL&) {
   options.startAtLogon = SendMessageW(m_hWndAutorun, BM_GETCHECK, 0, 0) == BST_CHECKED;
 
   ShowPage(PAGE_DOWNLOADING);
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kNormal);
+  Taskbar().SetValue(m_hWnd, 0, 100);
+  SetTimer(m_hWnd, kStatusTimer, kStatusTimerMs, nullptr);  // without it a stall shows only once reported
   m_events.reset(new WindowInstallEvents(m_hWnd));
   m_job.reset(new CInstallJob(std::move(options), *m_events));
   // When the thread cannot be started the progress page stays until the user closes the window.
@@ -134,14 +157,20 @@ void CMainDlg::LaunchSuite() {
 // ---- the job's messages ----
 
 LRESULT CMainDlg::OnExtractStart(UINT, WPARAM, LPARAM, BOOL&) {
-  SetWindowTextW(m_hWndProgressText, kExtractingStatus);
-  SetWindowTextW(m_hWndExtractPercent, L"0%");
+  KillTimer(m_hWnd, kStatusTimer);
   ShowPage(PAGE_EXTRACTING);
+  skin::SetLabelText(m_hWndProgressText, kExtractingStatus);
+  skin::SetLabelText(m_hWndExtractPercent, L"0%");
+  SendMessageW(m_hWndProgress, PBM_SETPOS, 0, 0);  // the bar starts again with the extraction
+  Taskbar().SetValue(m_hWnd, 0, 100);
   return 0;
 }
 
 LRESULT CMainDlg::OnNetworkFailed(UINT, WPARAM, LPARAM, BOOL&) {
+  KillTimer(m_hWnd, kStatusTimer);
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kError);
   const int answer = ShowPrompt(m_hWnd, kNetworkFailedMessage, kNotice, MB_OKCANCEL);
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kNone);
   if (answer == IDOK)
     platform::Shell().Open(kOfflineInstallerUrl);  // without a browser there is nothing more to do
   else
@@ -151,9 +180,11 @@ LRESULT CMainDlg::OnNetworkFailed(UINT, WPARAM, LPARAM, BOOL&) {
 
 LRESULT CMainDlg::OnExtractFailed(UINT, WPARAM wParam, LPARAM lParam, BOOL&) {
   // The stage's own text first, with the system's caption, then what the user can do about it.
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kError);
   ShowPrompt(m_hWnd, ExtractStageText(static_cast<unzip::ExtractStage>(wParam), static_cast<std::int32_t>(lParam)),
              std::wstring(), MB_OK);
   ShowPrompt(m_hWnd, kExtractFailedMessage, kNotice, MB_OK);
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kNone);
   PostMessageW(m_hWnd, WM_INSTALLER_QUIT, 0, 0);
   return 0;
 }
@@ -173,6 +204,7 @@ LRESULT CMainDlg::OnExtractFinished(UINT, WPARAM, LPARAM, BOOL&) {
     m_btnInstall.UpdateStateImages();
   }
   m_bInstalled = TRUE;
+  Taskbar().SetState(m_hWnd, ITaskbarProgress::State::kNone);
   ShowPage(PAGE_FINISHED);
   return 0;
 }

@@ -39,12 +39,14 @@ class JobDownloadProgress final : public IDownloadCallBack {
   JobDownloadProgress(const CInstallJob& job, IInstallEvents& events, CheckSpaceFunction checkSpace)
       : job_(job), events_(events), checkSpace_(checkSpace) {}
 
-  int OnProgress(std::uint32_t, int percent, std::uint32_t, int) override {
+  int OnProgress(std::uint32_t total, int percent, std::uint32_t, int) override {
     if (job_.Cancelled()) return 1;
     // Called under the engine's progress lock, one worker at a time: no lock of our own.
     const std::uint32_t now = platform::TickCount();
     if (lastReport_ != 0 && now - lastReport_ <= kProgressIntervalMs) return 0;
     lastReport_ = now;
+    events_.OnDownloadStatus(static_cast<std::uint64_t>(total) * static_cast<std::uint64_t>(percent) / 100, total,
+                             false);
     if (percent != lastPercent_) {
       lastPercent_ = percent;
       events_.OnDownloadProgress(percent);

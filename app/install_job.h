@@ -54,6 +54,12 @@ class IInstallEvents {
  public:
   // Whole percent of the download, when it changed, at most twice a second.
   virtual void OnDownloadProgress(int percent) = 0;
+  // Bytes in so far and the package's size (0: not known yet), at most twice a second while the
+  // download runs; `stalled` when no bytes have arrived for a while and the download is retrying.
+  // Reports that need no speed may ignore it.
+  virtual void OnDownloadStatus(std::uint64_t downloaded, std::uint64_t total, bool stalled) {
+    (void)downloaded, (void)total, (void)stalled;
+  }
   virtual void OnExtractStart() = 0;
   // Before the first item and before each item that changes the whole percent: its index and the
   // item count.

@@ -7,11 +7,14 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
 
+#include "app/download_meter.h"
 #include "app/install_job.h"
 #include "platform/win/dialog_window.h"
 #include "platform/win/handles.h"
@@ -24,17 +27,31 @@
 #include "skin/hyperlink.h"
 #include "skin/page_background.h"
 
-// The job's reports as messages to the window (defined with the install flow).
+// The job's reports as messages to the window (defined with the install flow). Byte counts do not
+// fit a message: the latest wait here and WM_DOWNLOAD_STATUS tells the window to take them.
 class WindowInstallEvents final : public IInstallEvents {
  public:
+  struct DownloadStatus {
+    std::uint64_t downloaded = 0;
+    std::uint64_t total = 0;
+    bool stalled = false;
+  };
+
   explicit WindowInstallEvents(HWND window) : window_(window) {}
   void OnDownloadProgress(int percent) override;
+  void OnDownloadStatus(std::uint64_t downloaded, std::uint64_t total, bool stalled) override;
   void OnExtractStart() override;
   void OnExtractProgress(std::int32_t index, std::int32_t count) override;
   void OnInstallEnded(const InstallResult& result) override;
 
+  // The latest status; false when none came since the last call. Any thread.
+  bool TakeStatus(DownloadStatus& status);
+
  private:
   HWND window_;
+  std::mutex lock_;
+  DownloadStatus status_;
+  bool pending_ = false;
 };
 
 // The window's title; a second start finds the running installer by it.
@@ -56,10 +73,11 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   // What the window shows; every control's visibility follows from it (kPageControls).
   enum View : int { VIEW_SETUP, VIEW_SETUP_EXPANDED, PAGE_DOWNLOADING, PAGE_EXTRACTING, PAGE_FINISHED };
 
-  // The window's height grows by this much when the install options are shown.
-  static constexpr int kExpandHeight = 200;
-  // The client width the layout is drawn for.
+  // The client area at 96 dpi; at other scales it is this times dpi / 96. The install options
+  // add kExpandHeight below the collapsed page.
   static constexpr int kClientWidth = 580;
+  static constexpr int kCollapsedHeight = 398;
+  static constexpr int kExpandHeight = 200;
 
   CMainDlg() = default;
   // Cancels and joins the install job, then destroys the window while every control object is
@@ -74,9 +92,15 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   // The text of the install-directory field; empty when the field is empty.
   std::wstring ReadInstallDir() const;
 
-  // Shows the controls of `view` and hides all others; sets the background page and, for the
-  // progress pages, brings an expanded window back to its collapsed height.
+  // Shows the controls of `view` and hides all others, sets the background page and gives the
+  // window the view's height (expanded only for VIEW_SETUP_EXPANDED).
   void ShowPage(View view);
+  // The DPI the window is laid out for.
+  int Dpi() const { return m_dpi; }
+  // Lays the window out for `dpi`: fonts, artwork, every control's place and the window's size.
+  void ApplyDpi(int dpi);
+  // Takes the latest byte counts (as from WindowInstallEvents) into the download page at `nowMs`.
+  void ShowDownloadStatus(std::uint32_t nowMs, std::uint64_t downloaded, std::uint64_t total, bool stalled);
   View CurrentView() const { return m_view; }
   // The running or finished install job, null before the install command.
   const CInstallJob* Job() const { return m_job.get(); }
@@ -111,24 +135,39 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   LRESULT OnExtractFinished(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnInstallStopped(UINT, WPARAM, LPARAM, BOOL&);
   LRESULT OnInstallerQuit(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnDownloadStatus(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnTimer(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnDpiChanged(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnQueryUiState(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnOptionBoxCommand(UINT, WPARAM, LPARAM, BOOL&);
 
-  void FitClientWidth();
+  void FitClientSize();
+  void MakeFonts();
+  void LoadArtwork();
+  void Layout();
+  void SetTabOrder(std::initializer_list<HWND> controls);
+  void ShowKeyboardCues();
+  bool ActivateFocusedButton();
   void CenterOnWorkArea();
   void SetIcons();
   void CreateControls();
-  void CreateButton(CCustomButton& button, int row);
-  HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, const RECT& rect, int id);
-  void CreateOption(HWND& box, DhStatic& caption, int boxId, const RECT& boxRect, DWORD boxStyle, int captionId,
-                    const RECT& captionRect, const wchar_t* text, int index);
+  void CreateButton(CCustomButton& button, int row, unsigned views);
+  HWND CreateChild(const wchar_t* windowClass, const wchar_t* text, DWORD style, int id);
+  void CreateOption(HWND& box, DhStatic& caption, int boxId, const RECT& boxRect, int captionId,
+                    const RECT& captionRect, const wchar_t* text, int index, unsigned views);
   void CreateInstallDirField();
-  void ResizeBy(int heightChange);
   void PaintBackground(HDC dc);
-  // Records which views show `control` (a mask of 1 << View).
-  void Place(HWND control, unsigned views) { m_pageControls.emplace_back(control, views); }
+  // Records where `control` lies at 96 dpi and which views show it (a mask of 1 << View).
+  void Place(HWND control, const RECT& rect, unsigned views) { m_placements.push_back({control, rect, views}); }
   void LaunchSuite();
   void InvalidateWholeWindow();
 
   static const MessageMapEntry<CMainDlg> kMessageMap[];
+
+  // While the download page shows, the window looks at the byte counts this often, so that a
+  // download from which nothing arrives is seen as stalled even when the job reports nothing.
+  static constexpr UINT_PTR kStatusTimer = 1;
+  static constexpr UINT kStatusTimerMs = 500;
 
   // Controls and their fonts.
   CCustomButton m_btnInstall;
@@ -164,10 +203,23 @@ class CMainDlg final : public CDialogWindow<CMainDlg>, public CMessageFilter, pu
   win::UniqueIcon m_iconSmall;
   CPageBackground m_background;
 
-  // Every control whose visibility depends on the view, with the views that show it.
-  std::vector<std::pair<HWND, unsigned>> m_pageControls;
+  // Every control: its place at 96 dpi and the views that show it.
+  struct Placement {
+    HWND control;
+    RECT rect;
+    unsigned views;
+  };
+  std::vector<Placement> m_placements;
   View m_view = VIEW_SETUP;
   InstallOptions m_startOptions;
+  int m_dpi = 96;
+  // Set once the user moves through the window with the keyboard: focus marks show from then on.
+  bool m_bKeyboardCues = false;
+  HWND m_hWndDownloadSpeed = nullptr;
+  DownloadMeter m_meter;
+  std::uint64_t m_downloaded = 0;
+  std::uint64_t m_total = 0;
+  bool m_bStalled = false;
   // Declared before the job, which reports through it: the job goes first.
   std::unique_ptr<WindowInstallEvents> m_events;
   std::unique_ptr<CInstallJob> m_job;

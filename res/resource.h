@@ -20,3 +20,7 @@
 #define IDB_FEATURE4 224
 #define IDB_DIR_FIELD 225
 #define IDB_FINISH_BAND 226
+
+// The same images drawn for 150 % and 200 % display scale have these offsets added to their ids.
+#define IDB_SCALE_150 1000
+#define IDB_SCALE_200 2000

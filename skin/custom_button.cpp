@@ -4,6 +4,9 @@
 
 #include <vector>
 
+#include "skin/dpi.h"
+#include "skin/repaint.h"
+
 namespace {
 
 // The reflected form of WM_NOTIFY, in which the parent hands the button its custom-draw requests.
@@ -67,8 +70,11 @@ void CCustomButton::RenderState(Gdiplus::Bitmap& target, int frame, COLORREF tex
                      frameHeight, Gdiplus::UnitPixel);
 
   std::vector<wchar_t> caption(kMaxCaption + 1);
-  const int length = GetWindowTextW(m_hWnd, caption.data(), kMaxCaption + 1);
-  if (length <= 0) return;
+  const int length = m_bDrawCaption ? GetWindowTextW(m_hWnd, caption.data(), kMaxCaption + 1) : 0;
+  if (length <= 0) {
+    InvalidateRect(m_hWnd, nullptr, TRUE);
+    return;
+  }
   Gdiplus::SolidBrush brush(Gdiplus::Color(255, GetRValue(textColour), GetGValue(textColour), GetBValue(textColour)));
   Gdiplus::StringFormat format;
   format.SetAlignment(Gdiplus::StringAlignmentCenter);
@@ -139,6 +145,15 @@ void CCustomButton::Draw(HDC dc, UINT itemState) {
   else if (itemState & CDIS_DISABLED)
     state = kDisabled;
   Gdiplus::Bitmap* image = m_pImages[state].get();
-  Gdiplus::Graphics graphics(dc);
-  graphics.DrawImage(image, 0, 0, static_cast<INT>(image->GetWidth()), static_cast<INT>(image->GetHeight()));
+  {
+    Gdiplus::Graphics graphics(dc);
+    graphics.DrawImage(image, 0, 0, static_cast<INT>(image->GetWidth()), static_cast<INT>(image->GetHeight()));
+  }
+  if ((itemState & CDIS_FOCUS) && skin::KeyboardCuesShown(m_hWnd)) {
+    RECT mark{};
+    GetClientRect(m_hWnd, &mark);
+    const int inset = skin::Scale(3, skin::WindowDpi(m_hWnd));
+    InflateRect(&mark, -inset, -inset);
+    skin::DrawFocusMark(dc, mark, m_crFocusMark);
+  }
 }

@@ -10,7 +10,9 @@
 //
 // The owner configures it through the public fields after creating it (parent window, strip,
 // frame count, the four frames and text colours) and calls UpdateStateImages after each change;
-// only a font change (WM_SETFONT) rebuilds by itself. The parent's paint handler must paint into a
+// only a font change (WM_SETFONT) rebuilds by itself. With the focus, and once the window shows
+// keyboard cues, the button draws a focus mark inside its edge. A button whose caption is only its
+// accessible name (a picture button) sets m_bDrawCaption to false. The parent's paint handler must paint into a
 // DC given in wParam of WM_PAINT, from which the background is captured once and kept until the
 // button's size changes. Used on the window thread only; the lock guards rebuilding and drawing.
 #pragma once
@@ -53,6 +55,8 @@ class CCustomButton : public win::CWindowImpl<CCustomButton> {
   bool ProcessWindowMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
 
   HWND m_hWndParent = nullptr;
+  bool m_bDrawCaption = true;
+  COLORREF m_crFocusMark = RGB(255, 255, 255);
   COLORREF m_crTextNormal = RGB(0, 0, 0);
   COLORREF m_crTextPressed = RGB(0, 0, 0);
   COLORREF m_crTextHover = RGB(255, 255, 255);

@@ -4,7 +4,9 @@
 // the parent's click message (m_uClickMessage) with the caption's option index; the static itself does
 // not see the press. Text, font and colours are those of a standard static, the colours coming
 // from the parent's answer to WM_CTLCOLORSTATIC. Create it with SS_NOTIFY, or the static lets
-// the mouse through to the window beneath.
+// the mouse through to the window beneath. While its check box (m_hWndBox) has the focus and the
+// window shows keyboard cues, the caption draws the box's focus mark around itself (the box has
+// no text to draw one around); the owner repaints it (skin::RepaintUnder) when that focus changes.
 #pragma once
 
 #include <windows.h>
@@ -30,9 +32,12 @@ class DhStatic : public win::CWindowImpl<DhStatic> {
   int m_nIndex = 0;
   // The message the parent receives for a click (the parent owns its message numbers).
   UINT m_uClickMessage = 0;
+  // The check box whose focus the caption shows; none by default.
+  HWND m_hWndBox = nullptr;
 
  private:
   LRESULT OnLButtonDown(UINT, WPARAM, LPARAM, BOOL&);
+  LRESULT OnPaint(UINT, WPARAM, LPARAM, BOOL&);
 
   static const MessageMapEntry<DhStatic> kMessageMap[];
 };

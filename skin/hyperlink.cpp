@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "platform/shell.h"
+#include "skin/repaint.h"
 
 const MessageMapEntry<CHyperLink> CHyperLink::kMessageMap[] = {
     {OnMessage(WM_PAINT), &CHyperLink::OnPaint},
@@ -141,10 +142,7 @@ void CHyperLink::Paint(HDC dc) {
   win::SelectScope font(dc, m_linkFont ? static_cast<HGDIOBJ>(m_linkFont.get()) : GetStockObject(DEFAULT_GUI_FONT));
   RECT text = client;
   DrawTextW(dc, m_strLabel.c_str(), -1, &text, DT_LEFT | DT_SINGLELINE | DT_NOPREFIX);
-  if (GetFocus() == m_hWnd) {
-    RECT label = LabelRect();
-    DrawFocusRect(dc, &label);
-  }
+  if (GetFocus() == m_hWnd && skin::KeyboardCuesShown(m_hWnd)) skin::DrawFocusMark(dc, LabelRect(), m_clrLink);
 }
 
 LRESULT CHyperLink::OnPaint(UINT, WPARAM wParam, LPARAM, BOOL&) {
@@ -201,8 +199,10 @@ LRESULT CHyperLink::OnGetDlgCode(UINT, WPARAM, LPARAM lParam, BOOL&) {
   return code;
 }
 
+// The label has no background of its own: the parent repaints under it, or a focus mark drawn
+// before would stay on screen.
 LRESULT CHyperLink::OnFocusChange(UINT, WPARAM, LPARAM, BOOL&) {
-  InvalidateRect(m_hWnd, nullptr, TRUE);
+  skin::RepaintUnder(m_hWnd);
   return 0;
 }
 

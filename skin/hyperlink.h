@@ -7,7 +7,9 @@
 // colour over whatever brush the parent answers to WM_CTLCOLORSTATIC.
 //
 // Activation is a left click released over the label, or Enter or Space while the link has the
-// focus. In notify mode (kLinkNotifyParent) it sends the parent WM_NOTIFY with NM_CLICK and opens
+// focus. With the focus, once the window shows keyboard cues, a dotted focus mark in the link
+// colour surrounds the label; the parent repaints under the link whenever the focus comes or goes,
+// so the mark never stays behind. In notify mode (kLinkNotifyParent) it sends the parent WM_NOTIFY with NM_CLICK and opens
 // nothing itself; in command mode it sends WM_COMMAND; otherwise it opens m_strHyperLink with the
 // shell and marks the link visited.
 #pragma once

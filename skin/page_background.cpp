@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "res/resource.h"
+#include "skin/dpi.h"
 
 namespace {
 
@@ -25,11 +26,12 @@ const PageLook* LookOf(int page) {
 
 }  // namespace
 
-void CPageBackground::LoadImages() noexcept {
+void CPageBackground::LoadImages(int dpi) noexcept {
+  m_dpi = dpi;
   // Failures leave the band empty; the page is then painted with its fill only.
-  m_setupBand.Load(MAKEINTRESOURCEW(IDB_SETUP_BAND), kSkinImageType);
-  m_progressBand.Load(MAKEINTRESOURCEW(IDB_PROGRESS_BAND), kSkinImageType);
-  m_finishBand.Load(MAKEINTRESOURCEW(IDB_FINISH_BAND), kSkinImageType);
+  m_setupBand.LoadForDpi(IDB_SETUP_BAND, dpi);
+  m_progressBand.LoadForDpi(IDB_PROGRESS_BAND, dpi);
+  m_finishBand.LoadForDpi(IDB_FINISH_BAND, dpi);
 }
 
 int CPageBackground::BandHeight(int page) noexcept {
@@ -42,7 +44,7 @@ void CPageBackground::Paint(HDC dc, int page, int width, int height) const noexc
   if (!dc || !look) return;
   const SkinImageSlot* bands[] = {&m_setupBand, &m_progressBand, &m_finishBand};
   Gdiplus::Image* band = bands[page]->Get();
-  const int bandHeight = look->bandHeight;
+  const int bandHeight = skin::Scale(look->bandHeight, m_dpi);
 
   Gdiplus::Graphics graphics(dc);
   if (height > bandHeight) {
@@ -65,6 +67,6 @@ void CPageBackground::Paint(HDC dc, int page, int width, int height) const noexc
   }
   Gdiplus::ImageAttributes edges;
   edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
-  graphics.DrawImage(&offscreen, Gdiplus::Rect(0, 0, kDesignWidth, bandHeight), 0, 0, width, bandHeight,
+  graphics.DrawImage(&offscreen, Gdiplus::Rect(0, 0, skin::Scale(kDesignWidth, m_dpi), bandHeight), 0, 0, width, bandHeight,
                      Gdiplus::UnitPixel, &edges);
 }

@@ -11,12 +11,13 @@ int SkinFontHeight(HDC dc, int pixelsPerInch, int tenthsOfPoint) noexcept {
   return -std::abs(points[0].y - points[1].y);
 }
 
-HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint) noexcept {
+HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint, int dpi) noexcept {
   LOGFONTW font{};
   font.lfCharSet = DEFAULT_CHARSET;
   wcsncpy(font.lfFaceName, face.c_str(), LF_FACESIZE - 1);
 
   win::WindowDc screen(nullptr);
-  font.lfHeight = SkinFontHeight(screen.get(), GetDeviceCaps(screen.get(), LOGPIXELSY), tenthsOfPoint);
+  if (dpi <= 0) dpi = GetDeviceCaps(screen.get(), LOGPIXELSY);
+  font.lfHeight = SkinFontHeight(screen.get(), dpi, tenthsOfPoint);
   return CreateFontIndirectW(&font);
 }

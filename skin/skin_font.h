@@ -9,8 +9,9 @@
 inline constexpr wchar_t kSkinFontFace[] = L"微软雅黑";
 
 // A font with `face` (cut to 31 characters), DEFAULT_CHARSET, every other field zero, and the
-// height for `tenthsOfPoint` on the screen. The caller owns the handle; null on failure.
-[[nodiscard]] HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint) noexcept;
+// height for `tenthsOfPoint` at `dpi` (0: the screen's). The caller owns the handle; null on
+// failure.
+[[nodiscard]] HFONT CreateSkinFont(const std::wstring& face, int tenthsOfPoint, int dpi = 0) noexcept;
 
 // The LOGFONT height for `tenthsOfPoint` at `pixelsPerInch`, converted from device to logical
 // units of `dc`: negative, so the font is chosen by character height.

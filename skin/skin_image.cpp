@@ -2,6 +2,8 @@
 
 #include <cstring>
 
+#include "res/resource.h"
+
 namespace {
 
 using Gdiplus::Image;
@@ -53,6 +55,49 @@ std::unique_ptr<Gdiplus::Image> LoadSkinImage(LPCWSTR name, LPCWSTR type) noexce
   if (!name) return nullptr;
   if (!IS_INTRESOURCE(name)) return Checked(new Image(name));
   return LoadFromResource(name, type);
+}
+
+std::unique_ptr<Gdiplus::Image> LoadSkinImageForDpi(int id, int dpi) noexcept {
+  struct DrawnSet {
+    int dpi;
+    int idOffset;
+  };
+  static constexpr DrawnSet kSets[] = {{96, 0}, {144, IDB_SCALE_150}, {192, IDB_SCALE_200}};
+  const DrawnSet* set = &kSets[2];
+  for (const DrawnSet& candidate : kSets) {
+    if (dpi <= candidate.dpi) {
+      set = &candidate;
+      break;
+    }
+  }
+  std::unique_ptr<Image> drawn = LoadFromResource(MAKEINTRESOURCEW(id + set->idOffset), kSkinImageType);
+  if (!drawn && set->idOffset != 0) {
+    set = &kSets[0];
+    drawn = LoadFromResource(MAKEINTRESOURCEW(id), kSkinImageType);
+  }
+  if (!drawn || dpi == set->dpi) return drawn;
+
+  const int width = MulDiv(static_cast<int>(drawn->GetWidth()), dpi, set->dpi);
+  const int height = MulDiv(static_cast<int>(drawn->GetHeight()), dpi, set->dpi);
+  if (width <= 0 || height <= 0) return drawn;
+  auto scaled = std::unique_ptr<Image>(new Gdiplus::Bitmap(width, height, PixelFormat32bppARGB));
+  if (!scaled || scaled->GetLastStatus() != Gdiplus::Ok) return drawn;
+  Gdiplus::Graphics canvas(scaled.get());
+  canvas.SetInterpolationMode(Gdiplus::InterpolationModeHighQualityBicubic);
+  canvas.SetPixelOffsetMode(Gdiplus::PixelOffsetModeHighQuality);
+  canvas.SetCompositingMode(Gdiplus::CompositingModeSourceCopy);
+  // Edge pixels are mirrored rather than blended with nothing, so the reduced image has no faded rim.
+  Gdiplus::ImageAttributes edges;
+  edges.SetWrapMode(Gdiplus::WrapModeTileFlipXY);
+  canvas.DrawImage(drawn.get(), Gdiplus::Rect(0, 0, width, height), 0, 0, static_cast<INT>(drawn->GetWidth()),
+                   static_cast<INT>(drawn->GetHeight()), Gdiplus::UnitPixel, &edges);
+  return scaled;
+}
+
+Gdiplus::Image* SkinImageSlot::LoadForDpi(int id, int dpi) noexcept {
+  m_image.reset();
+  m_image = LoadSkinImageForDpi(id, dpi);
+  return m_image.get();
 }
 
 Gdiplus::Image* SkinImageSlot::Load(LPCWSTR name, LPCWSTR type) noexcept {

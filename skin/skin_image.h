@@ -22,6 +22,12 @@ inline constexpr const wchar_t* kSkinImageType = L"PNG";
 // resource is missing, memory runs out, or GDI+ cannot decode the data or read the file.
 [[nodiscard]] std::unique_ptr<Gdiplus::Image> LoadSkinImage(LPCWSTR name, LPCWSTR type) noexcept;
 
+// Loads skin image `id` for a screen of `dpi`: the set drawn for that scale where there is one
+// (100 %, 150 %, 200 %: ids offset by IDB_SCALE_150 and IDB_SCALE_200), otherwise the nearest
+// larger set reduced with high-quality filtering (the 200 % set enlarged above 200 %), so the
+// image is its 96-dpi size times dpi / 96. A missing scaled set falls back to the 100 % one.
+[[nodiscard]] std::unique_ptr<Gdiplus::Image> LoadSkinImageForDpi(int id, int dpi) noexcept;
+
 // One owned image, empty at start.
 class SkinImageSlot {
  public:
@@ -32,6 +38,8 @@ class SkinImageSlot {
   // Deletes the image held, then loads `name` (see LoadSkinImage). Returns the image now held,
   // which stays owned by the slot; on failure the slot is left empty and the result is null.
   Gdiplus::Image* Load(LPCWSTR name, LPCWSTR type) noexcept;
+  // The same for a skin image at a display scale (see LoadSkinImageForDpi).
+  Gdiplus::Image* LoadForDpi(int id, int dpi) noexcept;
   void Reset() noexcept { m_image.reset(); }
 
   [[nodiscard]] Gdiplus::Image* Get() const noexcept { return m_image.get(); }

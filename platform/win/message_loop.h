@@ -45,8 +45,11 @@ class CMessageLoop {
   // Whether a message of this kind re-enables idle processing.
   static bool IsIdleMessage(const MSG& message);
 
- private:
+  // Offers the message to the filters, last registered first; true when one took it. Run does
+  // this for every message; a loop of the caller's own (a test's) may too.
   bool PreTranslateMessage(MSG* message);
+
+ private:
   void OnIdle();
 
   std::vector<CMessageFilter*> filters_;

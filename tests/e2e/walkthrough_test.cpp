@@ -1,6 +1,7 @@
 // The whole installation as a user sees it, page by page, leaving a screenshot of each page under
 // build/screenshots/ (install-*.png): setup, setup with the options open, downloading, extracting,
 // finish, and the suite it started. It keeps the default install directory, as most users do.
+// The server limits each connection, as vendor servers do, so the download page shows its speed.
 //
 // scripts/run uses it to work the installer when there is no display to show it on: it sets
 // WALKTHROUGH_SERVER_RUNNING=1, serves the full demo package itself, and keeps what was installed.
@@ -11,6 +12,7 @@
 #include <cstdlib>
 #include <memory>
 
+#include "app/ids.h"
 #include "tests/e2e/support/driver.h"
 #include "tests/e2e/support/screenshot.h"
 #include "tests/e2e/support/system_state.h"
@@ -20,9 +22,16 @@ namespace {
 
 using e2e::Eventually;
 
-constexpr int kInstall = 1005, kCustomOpen = 1007, kProgressText = 1229, kProgress = 1230, kDownloadPercent = 1231;
+constexpr int kInstall = IDC_INSTALL, kCustomOpen = IDC_CUSTOM_OPEN, kProgressText = IDC_PROGRESS_TEXT,
+              kProgress = IDC_PROGRESS, kDownloadPercent = IDC_DOWNLOAD_PERCENT;
 
 bool Visible(HWND window, int id) { return IsWindowVisible(GetDlgItem(window, id)) != FALSE; }
+
+// The speed at the right of the status line: "1.9 MB/s", later with " · 剩余 4 秒".
+bool ShowsSpeed(HWND window) {
+  const std::wstring speed = e2e::WindowText(GetDlgItem(window, IDC_DOWNLOAD_SPEED));
+  return Visible(window, IDC_DOWNLOAD_SPEED) && speed.find(L"B/s") != std::wstring::npos;
+}
 
 bool OnFinishPage(HWND window) {
   return Visible(window, kInstall) && e2e::WindowText(GetDlgItem(window, kInstall)) == L"立即体验";
@@ -57,12 +66,12 @@ TEST(Walkthrough, EveryPageFromSetupToTheStartedSuite) {
   ASSERT_TRUE(Eventually([&] { return Visible(window, kProgress) || OnFinishPage(window); }))
       << "no progress page";
   // A fast server may finish the download before a percentage is seen; the test's own server is
-  // slowed so that the page always shows.
+  // slowed so that the page always shows, with its speed.
   bool downloading = false;
   ASSERT_TRUE(Eventually(
       [&] {
         if (Visible(window, kDownloadPercent) &&
-            _wtoi(e2e::WindowText(GetDlgItem(window, kDownloadPercent)).c_str()) >= 5) {
+            _wtoi(e2e::WindowText(GetDlgItem(window, kDownloadPercent)).c_str()) >= 5 && ShowsSpeed(window)) {
           downloading = true;
           Sleep(300);
           Shoot(window, L"install-downloading");

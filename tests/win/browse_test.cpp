@@ -1,7 +1,10 @@
 // The change-folder button: the system folder picker is opened, found and answered from another
 // thread, and the install directory and its field follow the answer.
-#include <gtest/gtest.h>
+#include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
+
+#include <gtest/gtest.h>
 
 #include <atomic>
 #include <cwctype>
@@ -41,8 +44,31 @@ BOOL CALLBACK FindTitle(HWND child, LPARAM context) {
   return TRUE;
 }
 
-// Answers the folder picker that the window's thread is about to show: selects `folder` (unless
-// empty) and presses OK, or presses Cancel. Records the picker's title.
+// Polls `done` until it holds or 30 s have passed (a first start of the prefix is slow).
+template <typename Condition>
+bool WaitFor(Condition done) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(20))
+    if (done()) return true;
+  return done();
+}
+
+HWND SelectedItem(HWND tree) { return reinterpret_cast<HWND>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)); }
+
+std::wstring ItemText(HWND tree, HWND item) {
+  wchar_t text[MAX_PATH] = {};
+  TVITEMW entry{};
+  entry.mask = TVIF_TEXT;
+  entry.hItem = reinterpret_cast<HTREEITEM>(item);
+  entry.pszText = text;
+  entry.cchTextMax = MAX_PATH;
+  SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
+  return text;
+}
+
+// Answers the folder picker that the window's thread is about to show, from another thread:
+// waits for it and for its folder tree, selects `folder` (unless empty) and waits until the
+// tree shows it, then presses OK, or presses Cancel. Records the picker's title, its owner and
+// whether the window was disabled while it was open.
 class PickerAnswer {
  public:
   PickerAnswer(HWND main, std::wstring folder, bool accept)
@@ -52,33 +78,37 @@ class PickerAnswer {
   ~PickerAnswer() { worker_.join(); }
 
   std::wstring title;
+  HWND owner = nullptr;
+  bool windowDisabled = false;
   std::atomic<bool> answered{false};
 
  private:
   void Run() {
     PickerSearch search{main_, nullptr};
-    for (int i = 0; i < 200 && !search.found; ++i) {
-      Sleep(50);
-      EnumThreadWindows(thread_, &FindPicker, reinterpret_cast<LPARAM>(&search));
-    }
-    if (!search.found) return;
-    Sleep(300);  // let the picker fill its tree
-    wchar_t text[128] = {};
-    GetWindowTextW(search.found, text, 128);
-    title = text;
+    if (!WaitFor([&] {
+          EnumThreadWindows(thread_, &FindPicker, reinterpret_cast<LPARAM>(&search));
+          return search.found != nullptr;
+        }))
+      return;
+    HWND picker = search.found;
+    HWND tree = nullptr;
+    WaitFor([&] {
+      tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
+      return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
+    });
+    owner = GetWindow(picker, GW_OWNER);
+    windowDisabled = !IsWindowEnabled(main_);
     // The picker's static text above the tree holds the title passed by the window.
-    EnumChildWindows(search.found, &FindTitle, reinterpret_cast<LPARAM>(&title));
+    EnumChildWindows(picker, &FindTitle, reinterpret_cast<LPARAM>(&title));
     if (accept_ && !folder_.empty()) {
-      // The picker may still be filling its tree and applying its own start selection: choose
-      // a few times, a little apart, so the last choice is ours.
-      for (int attempt = 0; attempt < 3; ++attempt) {
-        Sleep(300);
-        SendMessageW(search.found, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
-      }
-      Sleep(300);
+      SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+      // The last part of the folder ("picker-choice", or "C:" of a drive) names the selected item.
+      std::wstring name = folder_.substr(0, folder_.find_last_not_of(L'\\') + 1);
+      name = name.substr(name.find_last_of(L'\\') + 1);
+      WaitFor([&] { return tree && ItemText(tree, SelectedItem(tree)).find(name) != std::wstring::npos; });
     }
-    SendMessageW(search.found, WM_COMMAND, MAKEWPARAM(accept_ ? IDOK : IDCANCEL, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(search.found, accept_ ? IDOK : IDCANCEL)));
+    SendMessageW(picker, WM_COMMAND, MAKEWPARAM(accept_ ? IDOK : IDCANCEL, BN_CLICKED),
+                 reinterpret_cast<LPARAM>(GetDlgItem(picker, accept_ ? IDOK : IDCANCEL)));
     answered = true;
   }
 
@@ -113,6 +143,9 @@ TEST(InstallerWindowBrowse, ChosenFolderGetsATrailingBackslash) {
     Pump(50);
     ASSERT_TRUE(answer.answered) << "no folder picker appeared";
     EXPECT_EQ(answer.title, L"选择解压文件路径");
+    // Owned by the window, which is disabled meanwhile: no install can start under the picker.
+    EXPECT_EQ(answer.owner, window);
+    EXPECT_TRUE(answer.windowDisabled);
   }
   EXPECT_EQ(Lower(installer.dialog().m_strInstallDir), Lower(folder + L"\\"));
   EXPECT_EQ(TextOf(DirectoryEdit(window)), installer.dialog().m_strInstallDir);

@@ -15,6 +15,9 @@ void Pump(DWORD milliseconds) {
     MSG message;
     while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
       if (message.message == WM_QUIT) continue;
+      // The window's own filter first (its keyboard handling), as its message loop does.
+      CMessageLoop* loop = g_module.GetMessageLoop();
+      if (loop && loop->PreTranslateMessage(&message)) continue;
       HWND root = message.hwnd ? GetAncestor(message.hwnd, GA_ROOT) : nullptr;
       if (!root || !IsDialogMessageW(root, &message)) {
         TranslateMessage(&message);
@@ -110,6 +113,22 @@ void ClickWithMouse(HWND control) {
   input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
   SendInput(1, &input, sizeof(input));
   Pump(100);
+}
+
+void PressKeyOnly(WORD key, bool shift) {
+  std::vector<INPUT> keys;
+  auto add = [&keys](WORD vk, DWORD flags) {
+    INPUT input{};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = vk;
+    input.ki.dwFlags = flags;
+    keys.push_back(input);
+  };
+  if (shift) add(VK_SHIFT, 0);
+  add(key, 0);
+  add(key, KEYEVENTF_KEYUP);
+  if (shift) add(VK_SHIFT, KEYEVENTF_KEYUP);
+  SendInput(static_cast<UINT>(keys.size()), keys.data(), sizeof(INPUT));
 }
 
 int RecordingShell::Show(HWND, const std::wstring& text, const std::wstring&, UINT) {

@@ -53,6 +53,21 @@ SIZE WindowSize(HWND window);
 // the input queue, pumping messages in between.
 void ClickWithMouse(HWND control);
 
+// Presses and releases `key` through the input queue (with Shift held when `shift`), then pumps
+// messages until `done` holds or 5 s have passed; returns whether it held.
+template <typename Condition>
+bool PressKey(WORD key, bool shift, Condition done);
+void PressKeyOnly(WORD key, bool shift);
+template <typename Condition>
+bool PressKey(WORD key, bool shift, Condition done) {
+  PressKeyOnly(key, shift);
+  for (DWORD start = GetTickCount(); GetTickCount() - start < 5000;) {
+    Pump(20);
+    if (done()) return true;
+  }
+  return done();
+}
+
 // Records what the window opens and the boxes it shows; opens and shows nothing (every box is
 // answered with OK).
 class RecordingShell final : public platform::IShell, public IPrompt {
