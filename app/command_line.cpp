@@ -94,6 +94,9 @@ CommandLine ParseCommandLine(const std::wstring& arguments) {
       parsed.startAtLogon = false;
     } else if (StartsWithSwitch(word, 0, L"/LOG=") && word.size() > 5) {
       parsed.logPath = word.substr(5);
+    } else if (std::uint64_t seconds = 0; StartsWithSwitch(word, 0, L"/RETRY=") &&
+                                          platform::ParseDecimal(word.substr(7), 86400, seconds)) {
+      parsed.retrySeconds = static_cast<int>(seconds);
     } else if (parsed.error.empty()) {
       parsed.error = word;
     }
@@ -102,12 +105,13 @@ CommandLine ParseCommandLine(const std::wstring& arguments) {
 }
 
 std::wstring UsageText() {
-  return L"Install.exe [/S] [/NODESKTOP] [/NOSTARTMENU] [/NOAUTORUN] [/LOG=文件] [/D=目录]\n\n"
+  return L"Install.exe [/S] [/NODESKTOP] [/NOSTARTMENU] [/NOAUTORUN] [/LOG=文件] [/RETRY=秒] [/D=目录]\n\n"
          L"/S\t静默安装：不显示窗口和提示，退出码表示结果\n"
          L"/D=目录\t安装目录（须放在最后，可含空格，无需引号）\n"
          L"/NODESKTOP\t不建立桌面快捷方式\n"
          L"/NOSTARTMENU\t不建立开始菜单快捷方式\n"
          L"/NOAUTORUN\t不开机启动\n"
          L"/LOG=文件\t日志写入该文件（默认 %TEMP%\\TavoInstall.log）\n"
+         L"/RETRY=秒\t网络中断时持续重试的时间（默认 120 秒）\n"
          L"/?\t显示本说明";
 }

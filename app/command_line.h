@@ -1,6 +1,7 @@
 // The installer's command line, in the conventions administrators know from NSIS and Inno Setup:
 //
-//   Install.exe [/S] [/NODESKTOP] [/NOSTARTMENU] [/NOAUTORUN] [/LOG=<file>] [/?] [/D=<dir>]
+//   Install.exe [/S] [/NODESKTOP] [/NOSTARTMENU] [/NOAUTORUN] [/LOG=<file>] [/RETRY=<seconds>] [/?]
+//               [/D=<dir>]
 //
 // Switches are case-insensitive. /D= comes last and takes the rest of the line as it stands, so
 // the directory may contain spaces unquoted ("/D=C:\Some Dir\Tavo"); the whole switch in double
@@ -17,6 +18,7 @@ struct CommandLine {
   bool startMenuShortcut = true;  // cleared by /NOSTARTMENU
   bool startAtLogon = true;       // cleared by /NOAUTORUN
   std::wstring logPath;       // /LOG=: the log file (empty: %TEMP%\TavoInstall.log)
+  int retrySeconds = -1;      // /RETRY=: how long a download keeps trying without progress (-1: 120 s)
   std::wstring error;         // the first argument that is not understood; empty when all were
 };
 

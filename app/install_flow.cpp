@@ -129,7 +129,7 @@ LRESULT CMainDlg::OnInstall(UINT, WPARAM wParam, LPARAM, BOOL&) {
   }
   if (SendMessageW(m_hWndAgree, BM_GETCHECK, 0, 0) <= 0) return 0;
 
-  InstallOptions options;
+  InstallOptions options = m_startOptions;  // what the command line set beyond the controls
   options.directory = m_strInstallDir;
   options.desktopShortcut = SendMessageW(m_hWndDesktopShortcut, BM_GETCHECK, 0, 0) == BST_CHECKED;
   options.startMenuShortcut = SendMessageW(m_hWndStartMenuShortcut, BM_GETCHECK, 0, 0) == BST_CHECKED;

@@ -45,9 +45,7 @@ class JobDownloadProgress final : public IDownloadCallBack {
     const std::uint32_t now = platform::TickCount();
     if (lastReport_ != 0 && now - lastReport_ <= kProgressIntervalMs) return 0;
     lastReport_ = now;
-    events_.OnDownloadStatus(static_cast<std::uint64_t>(total) * static_cast<std::uint64_t>(percent) / 100, total,
-                             false);
-    if (percent != lastPercent_) {
+    if (total != 0 && percent != lastPercent_) {
       lastPercent_ = percent;
       events_.OnDownloadProgress(percent);
     }
@@ -58,6 +56,11 @@ class JobDownloadProgress final : public IDownloadCallBack {
     platform::Log("download to %s", Utf8(target).c_str());
   }
   void OnServerAddress(const std::wstring&, int) override {}
+  // The exact bytes and whether the engine is waiting out an outage, for speed, time left and
+  // the retry notice.
+  void OnStatus(const DownloadStatus& status) override {
+    events_.OnDownloadStatus(status.downloaded, status.total, status.stalled);
+  }
   bool OnSizeKnown(std::uint64_t total, int) override {
     platform::Log("package size %llu bytes", static_cast<unsigned long long>(total));
     if (target_.empty() || platform::PathExists(target_)) return true;  // nothing more to write
@@ -274,6 +277,7 @@ InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& f
   request.url = kPackageUrl;
   request.saveLocation = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
   request.callback = &progress;
+  request.timing.retryBudgetMs = options_.retryBudgetMs;
   DownloadOutcome where;
   result.downloadResult = DownloadWithOutcome(request, where);
   finalUrl = where.finalUrl;
@@ -305,7 +309,9 @@ InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const std::
   }
   std::string signature;
   const std::wstring signatureUrl = SignatureUrl(finalUrl);
-  const int fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature);
+  DownloadTiming timing;
+  timing.retryBudgetMs = options_.retryBudgetMs;
+  const int fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature, nullptr, timing);
   if (fetched != DL_OK) {
     platform::Log("signature %s not fetched: result %d (%s)", Utf8(signatureUrl).c_str(), fetched,
                   DownloadResultName(fetched));

@@ -23,6 +23,8 @@ struct InstallOptions {
   bool desktopShortcut = true;
   bool startMenuShortcut = true;
   bool startAtLogon = true;
+  // How long a download keeps trying while nothing arrives before it fails.
+  std::uint32_t retryBudgetMs = 120000;
 };
 
 enum class InstallOutcome {

@@ -137,6 +137,7 @@ int RunProcess(void* instance, int showCommand) {
   options.desktopShortcut = arguments.desktopShortcut;
   options.startMenuShortcut = arguments.startMenuShortcut;
   options.startAtLogon = arguments.startAtLogon;
+  if (arguments.retrySeconds >= 0) options.retryBudgetMs = static_cast<std::uint32_t>(arguments.retrySeconds) * 1000;
 
   Gdiplus::GdiplusStartupInput input;  // version 1, no debug callback, background thread, codecs
   ULONG_PTR gdiplusToken = 0;

@@ -27,6 +27,8 @@ const wchar_t kNetworkFailedMessage[] =
 const wchar_t kExtractFailedMessage[] = L"解压文件失败,请使用管理员身份运行程序";
 
 const std::wstring kBase = L"C:\\e2e-install";
+// A server that is down is given up on after 5 s instead of 120.
+const wchar_t kQuickRetry[] = L"/RETRY=5";
 const std::wstring kUninstallKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
 const std::wstring kRunKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
 const std::wstring kVersionKey = L"Software\\QXLDvesion";
@@ -111,7 +113,7 @@ class InstallFlow : public ::testing::Test {
 
   // Starts the installer and returns its window.
   HWND Launch(std::unique_ptr<e2e::InstallerProcess>& installer) {
-    installer = std::make_unique<e2e::InstallerProcess>();
+    installer = std::make_unique<e2e::InstallerProcess>(INSTALL_EXE, kQuickRetry);
     EXPECT_TRUE(installer->started());
     HWND window = installer->WaitForMainWindow();
     EXPECT_NE(window, nullptr) << "the installer shows no window";
@@ -325,33 +327,81 @@ TEST_F(InstallFlow, APackageAlreadyInTheTemporaryDirectoryIsNotDownloadedAgain) 
   Answer(*installer, window, kNetworkFailedMessage, IDCANCEL);
 }
 
-TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAgain) {
-  StartServer({package_->unixPath, L"0123456789abcdef0123456789abcdef", L""});
-  {
+// A copy of the demo package with one byte of an item's data changed, under build/e2e/NAME/.
+std::wstring AlteredPackage(const e2e::DemoPackage& package, const std::wstring& name) {
+  std::string bytes = e2e::ReadFileBytes(package.windowsPath);
+  bytes[bytes.size() / 2] ^= 0x5A;
+  CreateDirectoryW(e2e::BuildWindowsPath(L"e2e\\" + name).c_str(), nullptr);
+  EXPECT_TRUE(e2e::PutFile(e2e::BuildWindowsPath(L"e2e\\" + name + L"\\TavoPhoneAx.zip"), bytes));
+  return e2e::BuildUnixPath(L"e2e/" + name + L"/TavoPhoneAx.zip");
+}
+
+// Whatever a hostile server or network serves in place of the vendor's signed package, nothing of
+// it is extracted: the package is deleted and the user sees the network-failure box.
+TEST_F(InstallFlow, OnlyTheVendorsSignedPackageIsEverExtracted) {
+  const std::wstring altered = AlteredPackage(*package_, L"altered");
+  ASSERT_TRUE(e2e::SignFile(altered, true));  // altered.sig: made with a key Install.exe does not trust
+  const std::wstring otherKeySig = e2e::BuildUnixPath(L"e2e/other-key.sig");
+  ASSERT_EQ(e2e::RunUnix(L"/bin/mv " + altered + L".sig " + otherKeySig), 0);
+  const struct {
+    const char* what;
+    e2e::VendorServer::Options server;
+  } cases[] = {
+      {"the vendor's package with another md5", {package_->unixPath, L"0123456789abcdef0123456789abcdef", L"", L""}},
+      {"another package, its md5, no signature", {altered, L"", L"", L"none"}},
+      {"another package signed with another key", {altered, L"", L"", otherKeySig}},
+      {"another package with the vendor's package's signature", {altered, L"", L"", package_->unixPath + L".sig"}},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    StartServer(c.server);
     std::unique_ptr<e2e::InstallerProcess> installer;
     HWND window = Launch(installer);
     ChooseDirectory(window, kBase);
     e2e::ClickCenter(GetDlgItem(window, kInstall));
     Answer(*installer, window, kNetworkFailedMessage, IDCANCEL);
+    EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the rejected package was kept";
+    EXPECT_FALSE(Exists(kBase + L"\\TavoPhoneAx")) << "something of the rejected package was extracted";
   }
-  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "a package with the wrong checksum was kept";
+}
 
-  // The same package with one byte of an item's data changed: its checksum matches, the
-  // extraction fails, the installer ends with 1005 and the next run downloads it afresh.
-  std::string bytes = e2e::ReadFileBytes(package_->windowsPath);
-  bytes[bytes.size() / 2] ^= 0x5A;
-  const std::wstring corrupt = e2e::BuildWindowsPath(L"e2e/corrupt");
-  CreateDirectoryW(corrupt.c_str(), nullptr);
-  ASSERT_TRUE(e2e::PutFile(corrupt + L"\\TavoPhoneAx.zip", bytes));
-  StartServer({e2e::BuildUnixPath(L"e2e/corrupt/TavoPhoneAx.zip"), L"", L""});
+// A package planted in the temporary directory is checked like a download: the server's own is
+// fetched and installed instead.
+TEST_F(InstallFlow, APlantedPackageIsReplacedByTheServersOwn) {
+  const std::wstring older = AlteredPackage(*package_, L"older");
+  ASSERT_TRUE(e2e::SignFile(older));  // validly signed, but not what the server names by its md5
+  StartServer();
+  // Other content (any file that is not the package: its signature file will do), and a validly
+  // signed package with another md5.
+  for (const std::wstring& planted :
+       {package_->windowsPath + L".sig", e2e::BuildWindowsPath(L"e2e\\older\\TavoPhoneAx.zip")}) {
+    SCOPED_TRACE(std::string(planted.begin(), planted.end()));
+    e2e::RemoveTree(kBase + L"\\TavoPhoneAx");
+    ASSERT_TRUE(CopyFileW(planted.c_str(), (temp_ + L"TavoPhoneAx.zip").c_str(), FALSE));
+    std::unique_ptr<e2e::InstallerProcess> installer;
+    HWND window = nullptr;
+    const int requestsBefore = server_.SegmentRequests();
+    InstallInto(kBase, installer, &window);
+    EXPECT_GT(server_.SegmentRequests(), requestsBefore) << "the planted package was not replaced";
+    int files = 0;
+    ExpectSameTree(package_->treePath, kBase + L"\\TavoPhoneAx", &files);
+  }
+}
+
+// A damaged package that the vendor did sign: the extraction fails with its own message and the
+// installer's, ends with 1005, deletes the package, and the next run downloads it afresh.
+TEST_F(InstallFlow, ASignedButDamagedPackageFailsTheExtractionAndIsFetchedAgain) {
+  const std::wstring damaged = AlteredPackage(*package_, L"damaged");
+  ASSERT_TRUE(e2e::SignFile(damaged));
+  StartServer({damaged, L"", L"", L""});
   {
     std::unique_ptr<e2e::InstallerProcess> installer;
     HWND window = Launch(installer);
     ChooseDirectory(window, kBase);
     e2e::ClickCenter(GetDlgItem(window, kInstall));
     HWND first = e2e::WaitForMessageBox(installer->id(), 120000, window);
-    ASSERT_NE(first, nullptr) << "the extractor said nothing";
-    EXPECT_NE(e2e::MessageBoxText(first), kExtractFailedMessage) << "the extractor's own message is missing";
+    ASSERT_NE(first, nullptr) << "the extraction said nothing";
+    EXPECT_NE(e2e::MessageBoxText(first), kExtractFailedMessage) << "the extraction's own message is missing";
     e2e::ClickCenter(GetDlgItem(first, IDOK));
     Eventually([&] { return !IsWindow(first); }, 5000);
     Answer(*installer, window, kExtractFailedMessage, IDOK);
@@ -359,7 +409,7 @@ TEST_F(InstallFlow, AWrongChecksumIsANetworkFailureAndACorruptPackageIsFetchedAg
     ASSERT_TRUE(installer->WaitForExit(10000, &code));
     EXPECT_EQ(code, 1005u);
   }
-  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the corrupt package stays and would block every run";
+  EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the damaged package stays and would block every run";
 
   StartServer();
   std::unique_ptr<e2e::InstallerProcess> installer;
@@ -518,7 +568,7 @@ bool NoVisibleWindow(const e2e::InstallerProcess& process, bool onDisplay) {
 // Runs Install.exe with `arguments` to its end; the exit code, or -1 when it did not end.
 // `visible` is set when a window of it was ever seen.
 int RunInstaller(const std::wstring& arguments, bool* visible = nullptr, DWORD timeoutMs = 180000) {
-  e2e::InstallerProcess installer(INSTALL_EXE, arguments);
+  e2e::InstallerProcess installer(INSTALL_EXE, std::wstring(kQuickRetry) + L" " + arguments);
   if (!installer.started()) return -1;
   DWORD code = 0;
   const DWORD start = GetTickCount();

@@ -106,6 +106,17 @@ const DemoPackage& TheDemoPackage(bool* ok) {
   return package;
 }
 
+bool SignFile(const std::wstring& fileUnixPath, bool otherKey) {
+  std::wstring key = std::wstring(UNIX_SOURCE_DIR) + L"/build/keys/vendor-dev.key.pem";
+  if (otherKey) {
+    key = BuildUnixPath(L"e2e/other-vendor.key.pem");
+    if (RunUnix(L"test -s " + key + L" || /usr/bin/openssl ecparam -name prime256v1 -genkey -noout -out " + key) != 0)
+      return false;
+  }
+  return RunUnix(L"/usr/bin/openssl dgst -sha256 -sign " + key + L" -out " + fileUnixPath + L".sig " + fileUnixPath) ==
+         0;
+}
+
 bool VendorServer::Start(const Options& options) {
   Stop();
   DeleteFileW(BuildWindowsPath(kServerState + L"/access.log").c_str());
@@ -116,6 +127,8 @@ bool VendorServer::Start(const Options& options) {
                          BuildUnixPath(L"Install.exe");
   if (!options.md5.empty()) command += L" --md5 " + options.md5;
   if (!options.limitRate.empty()) command += L" --limit-rate " + options.limitRate;
+  if (options.sigUnixPath == L"none") command += L" --no-sig";
+  else if (!options.sigUnixPath.empty()) command += L" --sig " + options.sigUnixPath;
   running_ = RunUnix(command) == 0;
   return running_;
 }

@@ -32,12 +32,19 @@ struct DemoPackage {
 // download takes two segments) and returns it; `ok` is false when the package tool failed.
 const DemoPackage& TheDemoPackage(bool* ok);
 
+// Signs `fileUnixPath` into `fileUnixPath`.sig with a P-256 key, as the vendor's release pipeline
+// does: the build's development key (the one Install.exe trusts), or with `otherKey` a key made
+// once for the tests that Install.exe does not know. False when openssl failed.
+bool SignFile(const std::wstring& fileUnixPath, bool otherKey = false);
+
 class VendorServer {
  public:
   struct Options {
     std::wstring packageUnixPath;  // the file served as the package
     std::wstring md5;              // served in the redirect instead of the package's own
     std::wstring limitRate;        // per connection, nginx syntax ("1m")
+    std::wstring sigUnixPath;      // the signature served beside it; empty: the package's own .sig,
+                                   // L"none": no signature at all
   };
 
   VendorServer() = default;
