@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "download/engine.h"
+#include "download/hash_pipeline.h"
 #include "platform/clock.h"
 #include "platform/log.h"
 #include "platform/text.h"
@@ -403,15 +404,16 @@ int CHttpGet::Engine::JoinPieces() {
   {
     platform::UniqueFile out;
     if (!out.Open(base, "r+b")) return DL_PART_READ_FAILED;
-    std::vector<char> block(kCopyBlock);
+    HashPipeline hash(digest_.get(), kCopyBlock);
     if (digest_) {
       // What the piece at 0 did not feed in order during this run.
       if (!out.Seek(hashed_)) return DL_PART_READ_FAILED;
       while (hashed_ < order.front()->end) {
-        const std::int64_t n = out.Read(
-            block.data(), static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, order.front()->end - hashed_)));
+        char* block = hash.NextBuffer();
+        const std::int64_t n =
+            out.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, order.front()->end - hashed_)));
         if (n <= 0) return DL_PART_READ_FAILED;
-        digest_->Update(block.data(), static_cast<std::size_t>(n));
+        hash.Hand(static_cast<std::size_t>(n));
         hashed_ += n;
       }
     }
@@ -421,14 +423,15 @@ int CHttpGet::Engine::JoinPieces() {
       if (!out.Seek(order[i]->start)) return DL_OUTPUT_OPEN_FAILED;
       // One read of each part, written and hashed from the same buffer.
       for (std::int64_t left = order[i]->end - order[i]->start; left > 0;) {
-        const std::int64_t n =
-            in.Read(block.data(), static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, left)));
+        char* block = hash.NextBuffer();
+        const std::int64_t n = in.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, left)));
         if (n <= 0) return DL_PART_READ_FAILED;
-        if (!out.Write(block.data(), static_cast<std::size_t>(n))) return DL_OUTPUT_OPEN_FAILED;
-        if (digest_) digest_->Update(block.data(), static_cast<std::size_t>(n));
+        if (!out.Write(block, static_cast<std::size_t>(n))) return DL_OUTPUT_OPEN_FAILED;
+        hash.Hand(static_cast<std::size_t>(n));
         left -= n;
       }
     }
+    hash.Finish();
     if (!out.Close()) return DL_OUTPUT_OPEN_FAILED;
   }
   if (platform::FileSize(base) != total_) {

@@ -160,7 +160,7 @@ bool IsPlainAsItStands(const std::wstring& name) {
   std::size_t units = 0;
   for (wchar_t c : name) {
     if (c < 0x20 || c == 0x7f || std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos) return false;
-    units += static_cast<std::uint32_t>(c) > 0xFFFF ? 2 : 1;  // UTF-16 units, as Windows counts them
+    units += (static_cast<std::uint32_t>(c) >> 16) != 0 ? 2 : 1;  // UTF-16 units, as Windows counts them
   }
   if (units > 255 || name.back() == L'.' || name.back() == L' ') return false;
   return !IsDeviceName(name);

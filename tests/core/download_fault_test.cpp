@@ -91,12 +91,13 @@ TEST_P(DownloadFaults, AFaultAtAnyCallNeverLeavesAWrongFile) {
       ASSERT_FALSE(present) << "call " << n << " result " << result;
     if (!fired) break;
     ++faulted;
-    if (present) ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
+    if (present) {
+      ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
+    }
     ASSERT_EQ(Download(), DL_OK) << "rerun after a fault at call " << n << " (result " << result << ")";
     ASSERT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content) << "rerun after call " << n;
   }
   EXPECT_GT(faulted, 20);
-  std::printf("faulted runs: %d\n", faulted);
 }
 
 INSTANTIATE_TEST_SUITE_P(FreshAndResumed, DownloadFaults, ::testing::Values(false, true),

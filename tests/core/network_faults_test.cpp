@@ -82,7 +82,9 @@ TEST(NetworkFaults, EveryDownloadEndsByteIdenticalInOneRun) {
     EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK) << c.name;
     std::printf("  %-36s %6.1f s\n", c.name, (platform::TickCount() - start) / 1000.0);
     EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content) << c.name;
-    if (c.rules.outageMs) EXPECT_TRUE(proxy.OutageBegun()) << c.name;
+    if (c.rules.outageMs) {
+      EXPECT_TRUE(proxy.OutageBegun()) << c.name;
+    }
   }
 }
 

@@ -1,7 +1,5 @@
-// The HTTP vocabulary against a real server: nginx on loopback (natively; skipped under Wine).
+// The engine against a real server: nginx on loopback (natively; skipped under Wine).
 #include <gtest/gtest.h>
-
-#include <atomic>
 
 #include "download/http_get.h"
 #include "platform/text.h"
@@ -71,45 +69,6 @@ TEST_F(Nginx, WhatTheServerAnswersDecidesTheOutcome) {
     EXPECT_EQ(outcome.finalUrl, Wide(server.Url(c.finalPath))) << c.path;
     EXPECT_TRUE(testsupport::ReadAll(outcome.target) == *content) << c.path;
   }
-}
-
-}  // namespace
-
-namespace {
-
-TEST(NginxDownload, A120MiBFileInFourSegmentsArrivesByteIdentical) {
-#ifdef _WIN32
-  GTEST_SKIP() << "nginx runs natively only";
-#else
-  testsupport::NginxServer server;
-  ASSERT_TRUE(server.AddFile("consezip/TavoPhoneAx.zip", testsupport::MakeContent(120u << 20, 11)));
-  ASSERT_TRUE(server.Start()) << server.Error();
-  testsupport::TempDir dir;
-  const std::wstring served = platform::FromUtf8(
-      (server.Path() / "root" / "consezip" / "TavoPhoneAx.zip").string());
-  std::wstring md5 = FileMd5Hex(served);
-  ASSERT_EQ(md5.size(), 32u);
-
-  class Counter final : public IDownloadCallBack {
-   public:
-    int OnProgress(std::uint32_t, int percent, std::uint32_t, int) override {
-      last = percent;
-      return 0;
-    }
-    void OnSavePath(const std::wstring&, int) override {}
-    void OnServerAddress(const std::wstring&, int) override { ++connections; }
-    int last = -1;  // written under the engine's progress lock
-    std::atomic<int> connections{0};
-  } counter;
-
-  const std::string url = server.Url("/consezip/TavoPhoneAx.zip?md5=");
-  EXPECT_EQ(DownloadFile((std::wstring(url.begin(), url.end()) + md5).c_str(), dir.Wide().c_str(), &counter, 1, 1, 0,
-                         0),
-            DL_OK);
-  EXPECT_EQ(FileMd5Hex(dir.File(L"TavoPhoneAx.zip")), md5);
-  EXPECT_GE(counter.connections.load(), 4);  // four, and one more for each rebalancing split
-  EXPECT_EQ(counter.last, 100);
-#endif
 }
 
 }  // namespace

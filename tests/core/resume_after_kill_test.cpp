@@ -58,7 +58,9 @@ TEST(ResumeAfterKill, ASecondRunContinuesEveryPieceOfAKilledOneAfterASplit) {
   bool continued = false;
   for (std::size_t i = before; i < requests.size(); ++i) {
     const std::string range = RangeOf(requests[i]);
-    if (range != "0-1") EXPECT_NE(range.rfind("0-", 0), 0u) << range;
+    if (range != "0-1") {
+      EXPECT_NE(range.rfind("0-", 0), 0u) << range;
+    }
     continued = continued || range.rfind(std::to_string(first) + "-", 0) == 0;
   }
   EXPECT_TRUE(continued);

@@ -5,14 +5,10 @@
 
 #include "platform/clock.h"
 #include "platform/fault.h"
+#include "tests/core/support/script_server.h"
 
 namespace testsupport {
 namespace {
-
-std::uint32_t LoopbackAddress() {
-  std::uint32_t address = 0;
-  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
-}
 
 bool SendAll(platform::Socket socket, const char* data, std::size_t size) {
   while (size > 0) {
@@ -45,7 +41,7 @@ std::string Rewritten(const std::string& request, bool stripRanges) {
 
 FaultProxy::FaultProxy(std::uint16_t upstreamPort, FaultRules rules) : upstreamPort_(upstreamPort), rules_(rules) {
   (void)platform::NetStartup();
-  listener_ = platform::Listen(LoopbackAddress(), 0, port_);
+  listener_ = platform::Listen(Loopback(), 0, port_);
   if (listener_ == platform::kInvalidSocket) {
     port_ = 0;
     return;
@@ -95,7 +91,7 @@ void FaultProxy::AcceptLoop() {
         continue;
       }
       std::uint16_t same = port_;
-      listener_ = platform::Listen(LoopbackAddress(), port_, same);
+      listener_ = platform::Listen(Loopback(), port_, same);
       if (listener_ == platform::kInvalidSocket) platform::SleepMs(10);
       continue;
     }
@@ -126,7 +122,7 @@ void FaultProxy::Relay(platform::Socket clientSocket, int index) {
   if (Cut() || (rules_.latencyMs && !Wait(3 * rules_.latencyMs))) return;
 
   platform::UniqueSocket upstream(platform::NewTcpSocket());
-  if (!upstream.Valid() || !platform::Connect(upstream.Get(), LoopbackAddress(), upstreamPort_)) return;
+  if (!upstream.Valid() || !platform::Connect(upstream.Get(), Loopback(), upstreamPort_)) return;
   (void)platform::SetNoDelay(upstream.Get());
   const std::string forwarded = Rewritten(request, rules_.stripRanges);
   if (!SendAll(upstream.Get(), forwarded.data(), forwarded.size())) return;
