@@ -43,12 +43,16 @@ BOOL CALLBACK FindVisibleWindowOf(HWND window, LPARAM context) {
 
 }  // namespace
 
+HWND VisibleWindowOf(DWORD processId) {
+  WindowSearch search{processId, nullptr};
+  EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
+
 HWND InstallerProcess::WaitForMainWindow(DWORD timeoutMs) const {
   const DWORD start = GetTickCount();
   do {
-    WindowSearch search{process_.dwProcessId, nullptr};
-    EnumWindows(&FindVisibleWindowOf, reinterpret_cast<LPARAM>(&search));
-    if (search.found) return search.found;
+    if (HWND found = VisibleWindowOf(process_.dwProcessId)) return found;
     Sleep(100);
   } while (GetTickCount() - start < timeoutMs && Running());
   return nullptr;

@@ -29,6 +29,9 @@ class InstallerProcess {
   PROCESS_INFORMATION process_{};
 };
 
+// A visible top-level window of the process, or null.
+HWND VisibleWindowOf(DWORD processId);
+
 // Presses and releases the left button at the centre of `control`, through the input queue.
 void ClickCenter(HWND control);
 
