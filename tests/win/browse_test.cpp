@@ -1,5 +1,5 @@
-// The change-folder button: the system folder picker is opened, found and answered from another
-// thread, and the install directory and its field follow the answer.
+// The change-folder button: the system folder picker is found and answered from another thread,
+// and the install directory and its field follow the answer.
 #include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
@@ -8,41 +8,17 @@
 
 #include <atomic>
 #include <cwctype>
+#include <memory>
 #include <string>
 #include <thread>
 
 #include "app/ids.h"
-#include "tests/win/support/installer_window.h"
+#include "tests/win/support/suite_stand_ins.h"
+#include "tests/win/support/window.h"
 
 namespace {
 
-using testing_support::ChildOfClass;
-using testing_support::InstallerWindow;
-using testing_support::Pump;
-using testing_support::TextOf;
-
-struct PickerSearch {
-  HWND main;
-  HWND found;
-};
-
-BOOL CALLBACK FindPicker(HWND window, LPARAM context) {
-  auto* search = reinterpret_cast<PickerSearch*>(context);
-  wchar_t name[64] = {};
-  GetClassNameW(window, name, 64);
-  if (window != search->main && IsWindowVisible(window) && std::wstring(name) == L"#32770") {
-    search->found = window;
-    return FALSE;
-  }
-  return TRUE;
-}
-
-BOOL CALLBACK FindTitle(HWND child, LPARAM context) {
-  wchar_t text[128] = {};
-  GetWindowTextW(child, text, 128);
-  if (std::wstring(text) == L"选择解压文件路径") *reinterpret_cast<std::wstring*>(context) = text;
-  return TRUE;
-}
+using namespace testing_support;
 
 // Polls `done` until it holds or 30 s have passed (a first start of the prefix is slow).
 template <typename Condition>
@@ -52,27 +28,23 @@ bool WaitFor(Condition done) {
   return done();
 }
 
-HWND SelectedItem(HWND tree) { return reinterpret_cast<HWND>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0)); }
-
-std::wstring ItemText(HWND tree, HWND item) {
+std::wstring SelectedItemText(HWND tree) {
   wchar_t text[MAX_PATH] = {};
   TVITEMW entry{};
   entry.mask = TVIF_TEXT;
-  entry.hItem = reinterpret_cast<HTREEITEM>(item);
+  entry.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   entry.pszText = text;
   entry.cchTextMax = MAX_PATH;
   SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry));
   return text;
 }
 
-// Answers the folder picker that the window's thread is about to show, from another thread:
-// waits for it and for its folder tree, selects `folder` (unless empty) and waits until the
-// tree shows it, then presses OK, or presses Cancel. Records the picker's title, its owner and
-// whether the window was disabled while it was open.
+// Answers the folder picker that the window's thread is about to show: waits for it and its
+// folder tree, selects `folder` (unless empty) and waits until the tree shows it, then presses OK,
+// or Cancel. Records the picker's title, its owner and whether the window was disabled meanwhile.
 class PickerAnswer {
  public:
-  PickerAnswer(HWND main, std::wstring folder, bool accept)
-      : main_(main), folder_(std::move(folder)), accept_(accept), thread_(GetWindowThreadProcessId(main, nullptr)) {
+  PickerAnswer(HWND main, std::wstring folder, bool accept) : main_(main), folder_(std::move(folder)), accept_(accept) {
     worker_ = std::thread([this] { Run(); });
   }
   ~PickerAnswer() { worker_.join(); }
@@ -83,39 +55,46 @@ class PickerAnswer {
   std::atomic<bool> answered{false};
 
  private:
+  static BOOL CALLBACK FindPicker(HWND window, LPARAM context) {
+    auto* self = reinterpret_cast<PickerAnswer*>(context);
+    wchar_t name[64] = {};
+    GetClassNameW(window, name, 64);
+    if (window == self->main_ || !IsWindowVisible(window) || std::wstring(name) != L"#32770") return TRUE;
+    self->picker_ = window;
+    return FALSE;
+  }
+  static BOOL CALLBACK FindTitle(HWND child, LPARAM context) {
+    if (TextOf(child) == L"选择解压文件路径") *reinterpret_cast<std::wstring*>(context) = TextOf(child);
+    return TRUE;
+  }
   void Run() {
-    PickerSearch search{main_, nullptr};
-    if (!WaitFor([&] {
-          EnumThreadWindows(thread_, &FindPicker, reinterpret_cast<LPARAM>(&search));
-          return search.found != nullptr;
-        }))
+    const DWORD thread = GetWindowThreadProcessId(main_, nullptr);
+    if (!WaitFor([&] { return !EnumThreadWindows(thread, &FindPicker, reinterpret_cast<LPARAM>(this)) && picker_; }))
       return;
-    HWND picker = search.found;
     HWND tree = nullptr;
     WaitFor([&] {
-      tree = FindWindowExW(picker, nullptr, L"SysTreeView32", nullptr);
+      tree = FindWindowExW(picker_, nullptr, L"SysTreeView32", nullptr);
       return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
     });
-    owner = GetWindow(picker, GW_OWNER);
+    owner = GetWindow(picker_, GW_OWNER);
     windowDisabled = !IsWindowEnabled(main_);
-    // The picker's static text above the tree holds the title passed by the window.
-    EnumChildWindows(picker, &FindTitle, reinterpret_cast<LPARAM>(&title));
+    EnumChildWindows(picker_, &FindTitle, reinterpret_cast<LPARAM>(&title));
     if (accept_ && !folder_.empty()) {
-      SendMessageW(picker, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+      SendMessageW(picker_, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
       // The last part of the folder ("picker-choice", or "C:" of a drive) names the selected item.
       std::wstring name = folder_.substr(0, folder_.find_last_not_of(L'\\') + 1);
       name = name.substr(name.find_last_of(L'\\') + 1);
-      WaitFor([&] { return tree && ItemText(tree, SelectedItem(tree)).find(name) != std::wstring::npos; });
+      WaitFor([&] { return tree && SelectedItemText(tree).find(name) != std::wstring::npos; });
     }
-    SendMessageW(picker, WM_COMMAND, MAKEWPARAM(accept_ ? IDOK : IDCANCEL, BN_CLICKED),
-                 reinterpret_cast<LPARAM>(GetDlgItem(picker, accept_ ? IDOK : IDCANCEL)));
+    const int button = accept_ ? IDOK : IDCANCEL;
+    SendMessageW(picker_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(picker_, button)));
     answered = true;
   }
 
   HWND main_;
+  HWND picker_ = nullptr;
   std::wstring folder_;
   bool accept_;
-  DWORD thread_;
   std::thread worker_;
 };
 
@@ -124,87 +103,44 @@ std::wstring Lower(std::wstring text) {
   return text;
 }
 
-HWND DirectoryEdit(HWND window) { return GetDlgItem(ChildOfClass(window, L"WTL_BitmapEditControl"), IDC_INSTALL_DIR); }
-
-void PressBrowse(HWND window) {
-  SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED),
-               reinterpret_cast<LPARAM>(GetDlgItem(window, IDC_BROWSE)));
-}
-
-TEST(InstallerWindowBrowse, ChosenFolderGetsATrailingBackslash) {
+TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
+  // A folder the picker's tree reaches in one step from the drive; removed at the end, also on failure.
+  const std::wstring choice = L"C:\\picker-choice";
+  RemoveTree(choice);
+  CreateDirectoryW(choice.c_str(), nullptr);
+  const std::unique_ptr<const std::wstring, void (*)(const std::wstring*)> removal(&choice, [](const std::wstring* f) { RemoveTree(*f); });
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  const std::wstring folder = L"C:\\picker-choice";
-  CreateDirectoryW(folder.c_str(), nullptr);  // may exist from an earlier run
-
-  {
-    PickerAnswer answer(window, folder, true);
-    PressBrowse(window);
-    Pump(50);
+  CMainDlg& dialog = installer.dialog();
+  const std::wstring initial = dialog.m_strInstallDir;
+  HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
+  const struct {
+    const char* what;
+    std::wstring start, typed, answer;
+    bool accept;
+    std::wstring expected;
+  } cases[] = {
+      {"a chosen folder gets a trailing backslash", initial, L"", choice, true, choice + L"\\"},
+      {"the picker starts at the install directory", L"C:\\windows\\", L"", L"", true, L"C:\\windows\\"},
+      {"a drive root keeps its single backslash", initial, L"", L"C:\\", true, L"C:\\"},
+      {"cancel keeps the directory and resets typed text", initial, L"D:\\typed by the user", L"", false, initial},
+      {"the directory is trimmed when shown", L"  C:\\Apps\\ \t", L"", L"", false, L"C:\\Apps\\"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    dialog.m_strInstallDir = c.start;
+    if (!c.typed.empty()) SetWindowTextW(field, c.typed.c_str());
+    PickerAnswer answer(window, c.answer, c.accept);
+    SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), reinterpret_cast<LPARAM>(installer.item(IDC_BROWSE)));
+    WaitFor([&] { return answer.answered.load(); });
     ASSERT_TRUE(answer.answered) << "no folder picker appeared";
     EXPECT_EQ(answer.title, L"选择解压文件路径");
     // Owned by the window, which is disabled meanwhile: no install can start under the picker.
     EXPECT_EQ(answer.owner, window);
     EXPECT_TRUE(answer.windowDisabled);
+    EXPECT_EQ(Lower(dialog.m_strInstallDir), Lower(c.expected));
+    EXPECT_EQ(TextOf(field), dialog.m_strInstallDir);
   }
-  EXPECT_EQ(Lower(installer.dialog().m_strInstallDir), Lower(folder + L"\\"));
-  EXPECT_EQ(TextOf(DirectoryEdit(window)), installer.dialog().m_strInstallDir);
-  RemoveDirectoryW(folder.c_str());
-}
-
-TEST(InstallerWindowBrowse, PickerStartsAtTheInstallDirectory) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  installer.dialog().m_strInstallDir = L"C:\\windows\\";
-  {
-    PickerAnswer answer(window, L"", true);  // OK on what the picker selected by itself
-    PressBrowse(window);
-    Pump(50);
-    ASSERT_TRUE(answer.answered) << "no folder picker appeared";
-  }
-  EXPECT_EQ(Lower(installer.dialog().m_strInstallDir), L"c:\\windows\\");
-}
-
-TEST(InstallerWindowBrowse, DriveRootKeepsItsSingleBackslash) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  {
-    PickerAnswer answer(window, L"C:\\", true);
-    PressBrowse(window);
-    Pump(50);
-    ASSERT_TRUE(answer.answered) << "no folder picker appeared";
-  }
-  EXPECT_EQ(Lower(installer.dialog().m_strInstallDir), L"c:\\");
-  EXPECT_EQ(TextOf(DirectoryEdit(window)), installer.dialog().m_strInstallDir);
-}
-
-TEST(InstallerWindowBrowse, CancelKeepsTheDirectoryAndResetsTypedText) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  const std::wstring before = installer.dialog().m_strInstallDir;
-  SetWindowTextW(DirectoryEdit(window), L"D:\\typed by the user");
-  {
-    PickerAnswer answer(window, L"", false);
-    PressBrowse(window);
-    Pump(50);
-    ASSERT_TRUE(answer.answered) << "no folder picker appeared";
-  }
-  EXPECT_EQ(installer.dialog().m_strInstallDir, before);
-  EXPECT_EQ(TextOf(DirectoryEdit(window)), before);
-}
-
-TEST(InstallerWindowBrowse, DirectoryIsTrimmedWhenShown) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  installer.dialog().m_strInstallDir = L"  C:\\Apps\\ \t";
-  {
-    PickerAnswer answer(window, L"", false);
-    PressBrowse(window);
-    Pump(50);
-    ASSERT_TRUE(answer.answered) << "no folder picker appeared";
-  }
-  EXPECT_EQ(installer.dialog().m_strInstallDir, L"C:\\Apps\\");
-  EXPECT_EQ(TextOf(DirectoryEdit(window)), L"C:\\Apps\\");
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <utility>
 #include <vector>
 
 namespace {
@@ -10,16 +11,10 @@ namespace {
 constexpr std::uint64_t MiB = 1ull << 20;
 
 TEST(DownloadMeter, FormatsRatesAndTimesLeft) {
-  const struct {
-    double rate;
-    const wchar_t* text;
-  } rates[] = {{300, L"1 KB/s"}, {850 * 1024.0, L"850 KB/s"}, {2.4 * MiB, L"2.4 MB/s"}, {12.25 * MiB, L"12.2 MB/s"}};
-  for (const auto& rate : rates) EXPECT_EQ(DownloadMeter::FormatRate(rate.rate), rate.text) << rate.rate;
-  const struct {
-    std::uint64_t seconds;
-    const wchar_t* text;
-  } times[] = {{0, L"剩余 0 秒"}, {12, L"剩余 12 秒"}, {200, L"剩余 3 分 20 秒"}, {3900, L"剩余 1 小时 5 分"}};
-  for (const auto& time : times) EXPECT_EQ(DownloadMeter::FormatTimeLeft(time.seconds), time.text) << time.seconds;
+  for (auto [rate, text] : {std::pair{300.0, L"1 KB/s"}, std::pair{850 * 1024.0, L"850 KB/s"}, std::pair{12.25 * MiB, L"12.2 MB/s"}})
+    EXPECT_EQ(DownloadMeter::FormatRate(rate), text) << rate;
+  for (auto [seconds, text] : {std::pair{0, L"剩余 0 秒"}, std::pair{200, L"剩余 3 分 20 秒"}, std::pair{3900, L"剩余 1 小时 5 分"}})
+    EXPECT_EQ(DownloadMeter::FormatTimeLeft(seconds), text) << seconds;
 }
 
 // Equally spaced reports: `steps` of `stepMs`, each with `bytesPerStep` more.

@@ -2,7 +2,7 @@
 
 #include <shellapi.h>
 
-namespace test {
+namespace testing_support {
 namespace {
 
 constexpr wchar_t kServiceName[] = L"QXLD_Sever";
@@ -29,8 +29,6 @@ ScratchFolder::ScratchFolder(const wchar_t* name) {
   RemoveTree(path_);
   CreateDirectoryW(path_.c_str(), nullptr);
 }
-
-ScratchFolder::~ScratchFolder() { RemoveTree(path_); }
 
 void RemoveTree(const std::wstring& folder) {
   std::wstring from = folder;
@@ -87,8 +85,6 @@ InstalledSuiteService::InstalledSuiteService(bool stallStop) {
   running_ = PollServiceState([](DWORD state) { return state == SERVICE_RUNNING; });
 }
 
-InstalledSuiteService::~InstalledSuiteService() { RemoveSuiteService(); }
-
 RunningCopy::RunningCopy(const std::wstring& folder, const wchar_t* exeName) : name_(exeName) {
   CreateDirectoryW(folder.c_str(), nullptr);  // shared by several copies: may exist
   std::wstring path = folder + L"\\" + exeName;
@@ -118,4 +114,4 @@ bool RunningCopy::EndsWithin(DWORD timeoutMs, DWORD* exitCode) const {
   return GetExitCodeProcess(process_.get(), exitCode) != 0;
 }
 
-}  // namespace test
+}  // namespace testing_support

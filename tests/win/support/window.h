@@ -1,0 +1,104 @@
+// The installer window run inside a test (module, loop, a shown CMainDlg), with helpers to pump
+// messages, wait for a condition, use the real mouse and keyboard, read the screen and save
+// screenshots, and a shell that records instead of opening. GDI+ is started for the whole program.
+#pragma once
+
+#include <windows.h>
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "app/main_dlg.h"
+#include "platform/shell.h"
+#include "platform/win/handles.h"
+#include "platform/win/message_loop.h"
+
+namespace testing_support {
+
+// Initialises the module once for the whole test program.
+void EnsureApplicationStarted();
+
+// Dispatches the thread's messages for about `milliseconds`, running the window's filter first.
+void Pump(DWORD milliseconds = 100);
+
+// Pumps messages until `done` holds or `limitMs` have passed; returns whether it held.
+template <typename Condition>
+bool PumpUntil(Condition done, DWORD limitMs = 10000) {
+  for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
+    if (done()) return true;
+    Pump(20);
+  }
+  return done();
+}
+
+// A CMainDlg created from its template and shown, registered with a loop of its own.
+class InstallerWindow {
+ public:
+  InstallerWindow();
+  ~InstallerWindow();
+  InstallerWindow(const InstallerWindow&) = delete;
+  InstallerWindow& operator=(const InstallerWindow&) = delete;
+
+  [[nodiscard]] HWND hwnd() const { return dialog_->m_hWnd; }
+  [[nodiscard]] HWND item(int id) const { return GetDlgItem(hwnd(), id); }
+  CMainDlg& dialog() { return *dialog_; }
+  CMessageLoop& loop() { return loop_; }
+
+ private:
+  CMessageLoop loop_;
+  std::unique_ptr<CMainDlg> dialog_;
+};
+
+bool Checked(HWND box);
+std::wstring TextOf(HWND window);
+// The window's rectangle in its parent's client coordinates.
+RECT RectInParent(HWND window);
+SIZE ClientSize(HWND window);
+
+// Moves the pointer to the centre of `control` and clicks the left button through the input queue.
+void ClickWithMouse(HWND control);
+// Presses and releases `key` through the input queue (with Shift held when `shift`), then pumps
+// until `done` holds; returns whether it did.
+void PressKeyOnly(WORD key, bool shift);
+template <typename Condition>
+bool PressKey(WORD key, bool shift, Condition done) {
+  PressKeyOnly(key, shift);
+  return PumpUntil(done, 5000);
+}
+
+// Brings `window` to the front, lets it paint and saves the screen under it as
+// build/screenshots/<name>.png; false when capturing or saving failed.
+bool SaveWindowScreenshot(HWND window, const std::wstring& name);
+// The colour the screen shows at `point` of `window`'s client area.
+COLORREF ScreenPixel(HWND window, POINT point);
+// Pixels in `rect` of the window's client area that the screen shows in another colour than `ground`.
+int InkIn(HWND window, const RECT& rect, COLORREF ground);
+
+// A 32-bit bitmap selected into a memory DC, every pixel `fill` at first.
+class DibCanvas {
+ public:
+  DibCanvas(int width, int height, COLORREF fill);
+  [[nodiscard]] HDC dc() const { return dc_.get(); }
+  [[nodiscard]] COLORREF At(int x, int y) const { return GetPixel(dc_.get(), x, y); }
+
+ private:
+  win::UniqueDc dc_;
+  win::UniqueBitmap bitmap_;
+  win::SelectScope selection_;
+};
+
+// Records what the window asks the shell to open, and opens nothing.
+class RecordingShell final : public platform::IShell {
+ public:
+  RecordingShell() { platform::SetShell(this); }
+  ~RecordingShell() { platform::SetShell(nullptr); }
+  bool Open(const std::wstring& target) override {
+    opened.push_back(target);
+    return true;
+  }
+  std::vector<std::wstring> opened;
+};
+
+}  // namespace testing_support
