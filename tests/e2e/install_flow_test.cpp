@@ -16,7 +16,6 @@
 
 #include "app/ids.h"
 #include "tests/e2e/support/driver.h"
-#include "tests/e2e/support/screenshot.h"
 #include "tests/e2e/support/system_state.h"
 #include "tests/e2e/support/vendor_server.h"
 

@@ -1,5 +1,7 @@
 #include "tests/e2e/support/driver.h"
 
+#include "tests/e2e/support/vendor_server.h"
+
 namespace e2e {
 
 InstallerProcess::InstallerProcess(const std::wstring& program, const std::wstring& arguments) {
@@ -84,6 +86,16 @@ void ClickCenter(HWND control) {
   SendInput(1, &press[0], sizeof(INPUT));
   Sleep(50);
   SendInput(1, &press[1], sizeof(INPUT));
+}
+
+bool SaveScreenshot(HWND window, const std::wstring& name) {
+  RECT r{};
+  if (!GetWindowRect(window, &r)) return false;
+  const std::wstring folder = std::wstring(UNIX_SOURCE_DIR) + L"/build/screenshots";
+  const std::wstring crop = std::to_wstring(r.right - r.left) + L"x" + std::to_wstring(r.bottom - r.top) + L"+" +
+                            std::to_wstring(r.left) + L"+" + std::to_wstring(r.top);
+  return RunUnix(L"mkdir -p " + folder + L" && xwd -root -silent | convert xwd:- -crop " + crop + L" +repage " +
+                 folder + L"/" + name + L".png") == 0;
 }
 
 }  // namespace e2e

@@ -29,6 +29,10 @@ class InstallerProcess {
   PROCESS_INFORMATION process_{};
 };
 
+// Copies the window's area of the X display into build/screenshots/<name>.png (xwd and
+// ImageMagick on the Unix side); false on failure.
+bool SaveScreenshot(HWND window, const std::wstring& name);
+
 // A visible top-level window of the process, or null.
 HWND VisibleWindowOf(DWORD processId);
 

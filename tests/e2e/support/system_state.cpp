@@ -69,22 +69,11 @@ bool HasValue(HKEY root, const std::wstring& key, const std::wstring& name) {
   return RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_ANY, nullptr, nullptr, nullptr) == ERROR_SUCCESS;
 }
 
-bool ReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* data, DWORD* type,
-                DWORD* bytes) {
-  HKEY opened = nullptr;
-  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &opened) != ERROR_SUCCESS) return false;
+bool ReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* data) {
   wchar_t buffer[1024] = {};
   DWORD size = sizeof(buffer) - sizeof(wchar_t);
-  DWORD kind = 0;
-  LONG status = RegQueryValueExW(opened, name.c_str(), nullptr, &kind, reinterpret_cast<BYTE*>(buffer), &size);
-  RegCloseKey(opened);
-  if (status != ERROR_SUCCESS) return false;
-  if (data) {
-    data->assign(buffer, size / sizeof(wchar_t));
-    while (!data->empty() && data->back() == L'\0') data->pop_back();  // the stored terminator, if any
-  }
-  if (type) *type = kind;
-  if (bytes) *bytes = size;
+  if (RegGetValueW(root, key.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, buffer, &size) != ERROR_SUCCESS) return false;
+  *data = buffer;
   return true;
 }
 

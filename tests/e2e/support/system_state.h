@@ -22,10 +22,8 @@ std::wstring TempDirectory();
 
 bool HasKey(HKEY root, const std::wstring& key);
 bool HasValue(HKEY root, const std::wstring& key, const std::wstring& name);
-// A string value's data (without a stored terminator) and its type and byte length as stored;
-// false when absent.
-bool ReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* data,
-                DWORD* type = nullptr, DWORD* bytes = nullptr);
+// A string value's data; false when absent.
+bool ReadString(HKEY root, const std::wstring& key, const std::wstring& name, std::wstring* data);
 
 // The visible message box (a "#32770" dialog other than `except`) of process `processId`,
 // waiting up to `timeoutMs`; null when none came.
