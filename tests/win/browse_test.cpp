@@ -80,11 +80,15 @@ class PickerAnswer {
     windowDisabled = !IsWindowEnabled(main_);
     EnumChildWindows(picker_, &FindTitle, reinterpret_cast<LPARAM>(&title));
     if (accept_ && !folder_.empty()) {
-      SendMessageW(picker_, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
       // The last part of the folder ("picker-choice", or "C:" of a drive) names the selected item.
       std::wstring name = folder_.substr(0, folder_.find_last_not_of(L'\\') + 1);
       name = name.substr(name.find_last_of(L'\\') + 1);
-      WaitFor([&] { return tree && SelectedItemText(tree).find(name) != std::wstring::npos; });
+      // Chosen again until the tree shows it: the picker's own start selection, made when it has
+      // initialised, may come after ours.
+      WaitFor([&] {
+        SendMessageW(picker_, BFFM_SETSELECTIONW, TRUE, reinterpret_cast<LPARAM>(folder_.c_str()));
+        return tree && SelectedItemText(tree).find(name) != std::wstring::npos;
+      });
     }
     const int button = accept_ ? IDOK : IDCANCEL;
     SendMessageW(picker_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(picker_, button)));
