@@ -62,6 +62,11 @@ struct FileHandleTraits {
   static Handle Invalid() { return INVALID_HANDLE_VALUE; }
   static void Close(Handle h) { CloseHandle(h); }
 };
+struct FindHandleTraits {
+  using Handle = HANDLE;
+  static Handle Invalid() { return INVALID_HANDLE_VALUE; }
+  static void Close(Handle h) { FindClose(h); }
+};
 struct HKeyTraits {
   using Handle = HKEY;
   static Handle Invalid() { return nullptr; }
@@ -97,6 +102,7 @@ struct IconTraits {
 
 using UniqueHandle = UniqueResource<KernelHandleTraits>;
 using UniqueFileHandle = UniqueResource<FileHandleTraits>;
+using UniqueFind = UniqueResource<FindHandleTraits>;  // FindFirstFileW .. FindClose
 using UniqueHKey = UniqueResource<HKeyTraits>;
 using UniqueScHandle = UniqueResource<ScHandleTraits>;
 template <typename T>

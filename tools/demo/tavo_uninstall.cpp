@@ -135,22 +135,19 @@ bool RemoveTree(const std::wstring& path) {
   if (!(attributes & FILE_ATTRIBUTE_DIRECTORY)) return DeleteFileW(path.c_str()) != 0;
   if (!(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
     WIN32_FIND_DATAW found;
-    HANDLE search = FindFirstFileW((path + L"\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-      do {
-        std::wstring name = found.cFileName;
-        if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
-      } while (FindNextFileW(search, &found));
-      FindClose(search);
+    const win::UniqueFind search(FindFirstFileW((path + L"\\*").c_str(), &found));
+    for (bool more = search.valid(); more; more = FindNextFileW(search.get(), &found)) {
+      const std::wstring name = found.cFileName;
+      if (name != L"." && name != L"..") RemoveTree(path + L"\\" + name);
     }
   }
   return RemoveDirectoryW(path.c_str()) != 0;
 }
 
 // Second stage, running from the temporary directory.
-int RemoveFolderAfter(HANDLE firstStage, const std::wstring& folder) {
-  WaitForSingleObject(firstStage, kWaitForParentMs);
-  CloseHandle(firstStage);
+int RemoveFolderAfter(win::UniqueHandle firstStage, const std::wstring& folder) {
+  WaitForSingleObject(firstStage.get(), kWaitForParentMs);
+  firstStage.reset();
   if (!IsSuiteFolder(folder)) return kFolderStays;
   bool removed = false;
   for (int attempt = 0; attempt < kRemoveAttempts && !removed; ++attempt) {
@@ -184,8 +181,7 @@ bool StartFolderRemoval(const std::wstring& folder) {
     DeleteFileW(copy.c_str());  // failure leaves a stray copy, nothing worse
     return false;
   }
-  CloseHandle(process.hThread);
-  CloseHandle(process.hProcess);
+  win::UniqueHandle thread(process.hThread), child(process.hProcess);  // not waited for
   return true;
 }
 
@@ -208,14 +204,10 @@ int Uninstall() {
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int) {
   int argc = 0;
-  wchar_t** argv = CommandLineToArgvW(GetCommandLineW(), &argc);
-  int result;
-  if (argv && argc == 4 && std::wstring(argv[1]) == kRemoveFolderSwitch) {
-    HANDLE firstStage = reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::wcstoull(argv[2], nullptr, 10)));
-    result = RemoveFolderAfter(firstStage, argv[3]);
-  } else {
-    result = Uninstall();
+  const win::UniqueLocal<wchar_t**> argv(CommandLineToArgvW(GetCommandLineW(), &argc));
+  if (argv && argc == 4 && std::wstring(argv.get()[1]) == kRemoveFolderSwitch) {
+    win::UniqueHandle firstStage(reinterpret_cast<HANDLE>(static_cast<UINT_PTR>(std::wcstoull(argv.get()[2], nullptr, 10))));
+    return RemoveFolderAfter(std::move(firstStage), argv.get()[3]);
   }
-  LocalFree(argv);
-  return result;
+  return Uninstall();
 }
