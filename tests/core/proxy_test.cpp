@@ -13,9 +13,9 @@
 #include "platform/proxy.h"
 #include "platform/text.h"
 #include "tests/core/support/child_process.h"
-#include "tests/core/support/nginx_server.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/temp_dir.h"
+#include "tests/core/support/vendor_server.h"
 
 namespace {
 
@@ -60,36 +60,13 @@ TEST(ProxySettings, AddressesAndBypassLists) {
     EXPECT_EQ(platform::HostBypassed(b.host, b.list, L",; "), b.bypassed) << b.host << " / " << b.list;
 }
 
-#ifndef _WIN32
-// Sets an environment variable for the test's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old) old_ = old, had_ = true;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-#endif
-
 TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
 #ifdef _WIN32
   GTEST_SKIP() << "tinyproxy runs natively only";
 #else
   const std::string content = testsupport::MakeContent(12u << 20, 3);
-  testsupport::NginxServer server;
-  ASSERT_TRUE(server.AddFile("files/pkg.zip", content) && server.Start()) << server.Error();
+  testsupport::VendorServer server(content);
+  ASSERT_TRUE(server.Started());
 
   testsupport::TempDir work;
   const std::uint16_t port = testsupport::UnusedPort();
@@ -107,19 +84,22 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   }
   ASSERT_TRUE(ready) << "tinyproxy did not start";
 
-  ScopedEnv viaProxy("http_proxy", "http://127.0.0.1:" + std::to_string(port));
-  ScopedEnv noBypass("no_proxy", "example.invalid");
+  setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
+  setenv("no_proxy", "example.invalid", 1);
   testsupport::TempDir dir;
   DownloadRequest request;
-  request.url = platform::FromUtf8(server.Url("/files/pkg.zip"));
+  request.url = platform::FromUtf8(server.Url("/download/TavoPhoneAx.zip"));
   request.saveLocation = dir.Wide();
   DownloadOutcome outcome;
-  EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK);
-  EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
+  const int result = DownloadWithOutcome(request, outcome);
+  unsetenv("http_proxy");  // the other tests go direct
+  unsetenv("no_proxy");
+  EXPECT_EQ(result, DL_OK);
+  EXPECT_TRUE(testsupport::ReadAll(dir.File(L"TavoPhoneAx.zip")) == content);
   proxy.Kill();
   proxy.Wait();
   // The proxy saw the requests, with the absolute URL.
-  EXPECT_NE(testsupport::ReadAll(platform::FromUtf8(log)).find("GET " + server.Url("/files/pkg.zip")),
+  EXPECT_NE(testsupport::ReadAll(platform::FromUtf8(log)).find("GET " + server.Url("/download/TavoPhoneAx.zip")),
             std::string::npos);
 #endif
 }
