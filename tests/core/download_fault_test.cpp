@@ -77,7 +77,7 @@ TEST_P(DownloadFaults, AFaultAtAnyCallNeverLeavesAWrongFile) {
     start = Snapshot(dir);
     ASSERT_GE(start.size(), 2u);
   }
-  // Every call near the start and the end (connections, files, renames); every 7th in between,
+  // Every call near the start and the end (connections, files, renames); every 10th in between,
   // where the calls repeat the same receive and write.
   Restore(dir, start);
   platform::ArmFault(~std::uint64_t{0});
@@ -85,7 +85,7 @@ TEST_P(DownloadFaults, AFaultAtAnyCallNeverLeavesAWrongFile) {
   const std::uint64_t calls = platform::FaultCallsCounted();
   platform::ArmFault(0);
   int faulted = 0;
-  for (std::uint64_t n = 1;; n += n < 40 || n + 40 > calls ? 1 : 7) {
+  for (std::uint64_t n = 1;; n += n < 25 || n + 25 > calls ? 1 : 10) {
     Restore(dir, start);
     platform::ArmFault(n);
     const int result = Download();
