@@ -110,6 +110,17 @@ class DownloadEngine : public ::testing::Test {
     DownloadOutcome outcome;
     return DownloadWithOutcome(request, outcome);
   }
+  // Stops a download of `content` at its first blocks, keeping the parts.
+  void StopEarly(const std::string& content, const std::string& fields = "") {
+    ScriptServer slow([&](const std::string& request, int) {
+      Script served = ServeContent(request, content, fields);
+      return IsSegmentRequest(request) ? Slowly(served) : served;
+    });
+    recorder.answer = 1;
+    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
+    recorder.answer = 0;
+    EXPECT_TRUE(platform::PathExists(dir.File(L"pkg.zip_0")));
+  }
   std::string Target() { return testsupport::ReadAll(dir.File(L"pkg.zip")); }
   bool TargetExists() { return platform::PathExists(dir.File(L"pkg.zip")); }
 
@@ -162,21 +173,13 @@ TEST_F(DownloadEngine, TheFirstConnectionDroppedStillEndsByteIdenticalInOneRun) 
 
 TEST_F(DownloadEngine, ARerunResumesEveryPartAndSkipsCompleteOnes) {
   const std::string content = testsupport::MakeContent(10000001);
-  {
-    ScriptServer slow([&](const std::string& request, int) {
-      Script served = ServeContent(request, content);
-      return IsSegmentRequest(request) ? Slowly(served) : served;
-    });
-    recorder.answer = 1;  // stop at the first block, keeping the parts
-    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
-  }
+  StopEarly(content);
   EXPECT_FALSE(TargetExists());
   // Make part 0 complete and part 1 hold its first 1,234 bytes, as a killed run might leave them.
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_0"), content.substr(0, 5000000)));
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_1"), content.substr(5000000, 1234)));
 
   ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
-  recorder.answer = 0;
   EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
   const std::vector<std::string> ranges = SegmentRanges(server);
   EXPECT_TRUE(HasRangeFrom(ranges, 5001234));
@@ -189,16 +192,6 @@ TEST_F(DownloadEngine, PartsOfAnotherFileAreDiscarded) {
   const std::string first = testsupport::MakeContent(6000000, 1);
   const std::string resized = testsupport::MakeContent(6000002, 2);
   const std::string reissued = testsupport::MakeContent(6000000, 3);
-  auto stopEarly = [&](const std::string& content, const std::string& fields) {
-    ScriptServer slow([&](const std::string& request, int) {
-      Script served = ServeContent(request, content, fields);
-      return IsSegmentRequest(request) ? Slowly(served) : served;
-    });
-    recorder.answer = 1;
-    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
-    recorder.answer = 0;
-    EXPECT_TRUE(platform::PathExists(dir.File(L"pkg.zip_0")));
-  };
   auto finish = [&](const std::string& content, const std::string& fields) {
     ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content, fields); });
     EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
@@ -206,16 +199,16 @@ TEST_F(DownloadEngine, PartsOfAnotherFileAreDiscarded) {
     return SegmentRanges(server);
   };
 
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   EXPECT_TRUE(HasRangeFrom(finish(resized, "ETag: \"one\"\r\n"), 0));  // another total
   ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
 
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   EXPECT_TRUE(HasRangeFrom(finish(reissued, "ETag: \"two\"\r\n"), 0));  // same total, another version
   ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
 
   // The same file still resumes: each segment continues after what its part holds.
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   const std::int64_t kept0 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_0")));
   const std::int64_t kept1 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_1")));
   ASSERT_GT(kept0 + kept1, 0);

@@ -86,10 +86,7 @@ TEST(HttpRequest, WithoutRangesTheProbesAnswerIsTheDownloadAndACutOneIsAskedForA
 
 TEST(HttpRequest, AnswersThatEndTheDownloadBeforeAnyFileIsMade) {
   const std::string longHeader = "HTTP/1.1 200 OK\r\nX: " + std::string(20000, 'a') + "\r\n\r\n";
-  struct Case {
-    std::string answer;
-    int result;
-  } cases[] = {
+  const struct { std::string answer; int result; } cases[] = {
       {Header("404 Not Found"), DL_HTTP_DENIED},
       {Header("403 Forbidden"), DL_HTTP_DENIED},
       {Header("302 Found", "Content-Location: /wrong\r\n"), DL_BAD_REDIRECT},
@@ -101,7 +98,7 @@ TEST(HttpRequest, AnswersThatEndTheDownloadBeforeAnyFileIsMade) {
       {"HTTP/1.1 302 Found\r\nLocation: http://b/", DL_HEADER_FAILED},
       {longHeader, DL_HEADER_FAILED},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     ScriptServer server([&](const std::string&, int) { return Script{Send(c.answer)}; });
     testsupport::TempDir dir;
     EXPECT_EQ(Download(server.Url("/a.zip"), dir), c.result) << c.answer.substr(0, 60);

@@ -36,11 +36,7 @@ struct Origin {
 };
 
 TEST(NetworkFaults, EveryDownloadEndsByteIdenticalInOneRun) {
-  struct Case {
-    const char* name;
-    std::int64_t size;
-    FaultRules rules;
-  } cases[] = {
+  const struct { const char* name; std::int64_t size; FaultRules rules; } cases[] = {
       {"first connection dropped", 6 * kMiB, [] { FaultRules r; r.dropFirst = 1; return r; }()},
       {"refused for 5 s in the middle", 24 * kMiB,
        [] { FaultRules r; r.outageAfterBytes = 8 * kMiB; r.outageMs = 5000; return r; }()},
@@ -50,7 +46,7 @@ TEST(NetworkFaults, EveryDownloadEndsByteIdenticalInOneRun) {
       {"one connection throttled", 24 * kMiB,
        [] { FaultRules r; r.throttled = 1; r.throttleBytesPerSecond = 200 * 1024; return r; }()},
   };
-  for (const Case& c : cases) {
+  for (const auto& c : cases) {
     SCOPED_TRACE(c.name);
     const std::string content = testsupport::MakeContent(static_cast<std::size_t>(c.size), 5);
     Origin origin(content);
