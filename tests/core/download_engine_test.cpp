@@ -22,6 +22,7 @@ using testsupport::RangeOf;
 using testsupport::Script;
 using testsupport::ScriptServer;
 using testsupport::Send;
+using testsupport::Slowly;
 using testsupport::ServeContent;
 using testsupport::TempDir;
 
@@ -47,18 +48,6 @@ std::vector<std::string> SegmentRanges(ScriptServer& server) {
 std::string RequestPath(const std::string& request) {
   const std::size_t begin = request.find(' ') + 1;
   return request.substr(begin, request.find(' ', begin) - begin);
-}
-
-// The body in blocks with a pause after each, so a test can act while the transfer runs.
-Script Slowly(Script served, std::size_t block = 65536, std::uint32_t pauseMs = 30) {
-  const std::string bytes = served.at(0).bytes;
-  const std::size_t body = bytes.find("\r\n\r\n") + 4;
-  Script script{Send(bytes.substr(0, body))};
-  for (std::size_t at = body; at < bytes.size(); at += block) {
-    script.push_back(Send(bytes.substr(at, block)));
-    script.push_back(testsupport::Pause(pauseMs));
-  }
-  return script;
 }
 
 class Recorder final : public IDownloadCallBack {

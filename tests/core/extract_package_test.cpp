@@ -145,10 +145,7 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       {L"last_bzip2.zip", 3, 3, "failed:5:1792:bad.txt:bad"},
       {L"last_extra.zip", 3, 3, "failed:4:2048:bad"},
   };
-  const struct {
-    unsigned writers;
-    bool held;
-  } runs[] = {{0, false}, {1, true}, {4, false}};
+  const struct { unsigned writers; bool held; } runs[] = {{0, false}, {1, true}, {4, false}};
   for (const auto& c : cases) {
     std::vector<std::string> first;
     for (std::size_t k = 0; k < std::size(runs); ++k) {

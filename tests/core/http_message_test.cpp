@@ -39,10 +39,7 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
   EXPECT_FALSE(CHttpGet::StatusLineHas(L"HTTP/1.1 200 OK\r\nX: 404\r\n\r\n", L"404"));
   EXPECT_FALSE(CHttpGet::StatusLineHas(L"HTTP/1.1 404 Not Found", L"404"));
 
-  const struct {
-    const char* fields;
-    const wchar_t* location;
-  } locations[] = {
+  const struct { const char* fields; const wchar_t* location; } locations[] = {
       {"Location: http://b/x.zip\r\n", L"http://b/x.zip"},
       {"location:http://b/y.zip\r\n", L"http://b/y.zip"},
       {"LOCATION:  http://b/z.zip\r\n", L"http://b/z.zip"},
