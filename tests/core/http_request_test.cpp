@@ -21,13 +21,14 @@ const char kBrowserAgent[] =
 
 std::wstring Wide(const std::string& text) { return platform::FromUtf8(text); }
 
-// Retries that end quickly: the cases here are about answers, not about patience.
+// Retries that end soon: the cases here are about answers, not about patience (but a busy machine
+// must not turn a slow answer into a failed one).
 DownloadTiming Quick() {
   DownloadTiming timing;
-  timing.retryBudgetMs = 300;
+  timing.retryBudgetMs = 1000;
   timing.firstPauseMs = 10;
   timing.maxPauseMs = 40;
-  timing.silenceMs = 500;
+  timing.silenceMs = 5000;
   return timing;
 }
 
