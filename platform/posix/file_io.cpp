@@ -9,6 +9,7 @@
 #include <climits>
 #include <vector>
 
+#include "platform/fault.h"
 #include "platform/fs.h"
 #include "platform/text.h"
 
@@ -62,6 +63,7 @@ FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute,
 
 bool SharedReadFile::Open(const std::wstring& path) noexcept {
   Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
   int fd = open(NativePath(path).c_str(), O_RDONLY | O_CLOEXEC);
   if (fd < 0) return false;
   struct stat info {};
@@ -74,7 +76,7 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
 }
 
 std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
-  if (!IsOpen()) return -1;
+  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
   std::int64_t total = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (size > 0) {
@@ -92,7 +94,7 @@ std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
 }
 
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
-  if (!IsOpen() || offset < 0) return -1;
+  if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
   std::int64_t total = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (size > 0) {
@@ -124,6 +126,7 @@ void SharedReadFile::Close() noexcept {
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
   Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
   const mode_t mode = (attributes & kFileReadOnly) ? 0444 : 0666;
   const std::string native = NativePath(path);
   // A new file takes its mode at creation; only an existing one needs a second look.
@@ -148,7 +151,7 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) noexcept {
-  if (handle_ == kInvalid) return false;
+  if (handle_ == kInvalid || FaultHere(FaultPoint::kWrite)) return false;
   auto* in = static_cast<const unsigned char*>(data);
   while (size > 0) {
     ssize_t written = write(static_cast<int>(handle_), in, size);

@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include "platform/fault.h"
+
 namespace platform {
 namespace {
 
@@ -40,6 +42,7 @@ FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute,
 
 bool SharedReadFile::Open(const std::wstring& path) noexcept {
   Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
@@ -48,7 +51,7 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
 }
 
 std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
-  if (!IsOpen()) return -1;
+  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
   std::int64_t total = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (size > 0) {
@@ -64,7 +67,7 @@ std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
 }
 
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
-  if (!IsOpen() || offset < 0) return -1;
+  if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
   std::int64_t total = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (size > 0) {
@@ -101,6 +104,7 @@ void SharedReadFile::Close() noexcept {
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
   Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
   DWORD flags = attributes & (kFileReadOnly | kFileHidden | kFileSystem | kFileArchive);
   if (flags == 0) flags = FILE_ATTRIBUTE_NORMAL;
   HANDLE file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, flags, nullptr);
@@ -114,7 +118,7 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) noexcept {
-  if (handle_ == kInvalid) return false;
+  if (handle_ == kInvalid || FaultHere(FaultPoint::kWrite)) return false;
   auto* in = static_cast<const unsigned char*>(data);
   while (size > 0) {
     DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);

@@ -22,6 +22,7 @@ using testsupport::RangeOf;
 using testsupport::Script;
 using testsupport::ScriptServer;
 using testsupport::Send;
+using testsupport::Slowly;
 using testsupport::ServeContent;
 using testsupport::TempDir;
 
@@ -49,18 +50,6 @@ std::string RequestPath(const std::string& request) {
   return request.substr(begin, request.find(' ', begin) - begin);
 }
 
-// The body in blocks with a pause after each, so a test can act while the transfer runs.
-Script Slowly(Script served, std::size_t block = 65536, std::uint32_t pauseMs = 30) {
-  const std::string bytes = served.at(0).bytes;
-  const std::size_t body = bytes.find("\r\n\r\n") + 4;
-  Script script{Send(bytes.substr(0, body))};
-  for (std::size_t at = body; at < bytes.size(); at += block) {
-    script.push_back(Send(bytes.substr(at, block)));
-    script.push_back(testsupport::Pause(pauseMs));
-  }
-  return script;
-}
-
 class Recorder final : public IDownloadCallBack {
  public:
   int OnProgress(std::uint32_t total, int percent, std::uint32_t, int) override {
@@ -84,6 +73,13 @@ class Recorder final : public IDownloadCallBack {
   std::wstring savePath;
 };
 
+// The engine's own hex digest of `content` (upper case).
+std::string Md5Of(const std::string& content) {
+  TempDir scratch;
+  testsupport::WriteAll(scratch.File(L"f"), content);
+  return platform::ToUtf8(FileMd5Hex(scratch.File(L"f")));
+}
+
 std::set<std::string> FileNames(const TempDir& dir) {
   std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) names.insert(entry.path().filename().string());
@@ -103,6 +99,17 @@ class DownloadEngine : public ::testing::Test {
     DownloadOutcome outcome;
     return DownloadWithOutcome(request, outcome);
   }
+  // Stops a download of `content` at its first blocks, keeping the parts.
+  void StopEarly(const std::string& content, const std::string& fields = "") {
+    ScriptServer slow([&](const std::string& request, int) {
+      Script served = ServeContent(request, content, fields);
+      return IsSegmentRequest(request) ? Slowly(served) : served;
+    });
+    recorder.answer = 1;
+    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
+    recorder.answer = 0;
+    EXPECT_TRUE(platform::PathExists(dir.File(L"pkg.zip_0")));
+  }
   std::string Target() { return testsupport::ReadAll(dir.File(L"pkg.zip")); }
   bool TargetExists() { return platform::PathExists(dir.File(L"pkg.zip")); }
 
@@ -118,12 +125,8 @@ class DownloadEngine : public ::testing::Test {
 };
 
 TEST(SegmentPlan, CountsBySize) {
-  EXPECT_EQ(CHttpGet::SegmentCount(1), 1);
-  EXPECT_EQ(CHttpGet::SegmentCount(5242880), 1);
-  EXPECT_EQ(CHttpGet::SegmentCount(5242881), 2);
-  EXPECT_EQ(CHttpGet::SegmentCount(52428800), 2);
-  EXPECT_EQ(CHttpGet::SegmentCount(104857600), 3);
-  EXPECT_EQ(CHttpGet::SegmentCount(104857601), 4);
+  for (const auto& [size, count] : {std::pair{1, 1}, {5242880, 1}, {5242881, 2}, {52428800, 2}, {104857600, 3}, {104857601, 4}})
+    EXPECT_EQ(CHttpGet::SegmentCount(size), count) << size;
 }
 
 TEST_F(DownloadEngine, TwoSegmentsWithInclusiveRangeLinesJoinByteIdentical) {
@@ -138,21 +141,14 @@ TEST_F(DownloadEngine, TwoSegmentsWithInclusiveRangeLinesJoinByteIdentical) {
   EXPECT_EQ(recorder.savePath, dir.File(L"pkg.zip"));
   EXPECT_EQ(recorder.lastTotal.load(), 10000001u);
   EXPECT_EQ(recorder.addresses.load(), 0);  // cookie 0: no address reports
-}
-
-TEST_F(DownloadEngine, ServerAddressIsReportedOnlyWithACookie) {
-  const std::string content = testsupport::MakeContent(1000);
-  ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
-  EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip")).c_str(), dir.Wide().c_str(), &recorder, 42, 1, 0, 0), DL_OK);
-  EXPECT_EQ(recorder.addresses.load(), 1);
+  EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip")).c_str(), dir.Wide().c_str(), &recorder, 42, 1, 1, 0), DL_OK);
+  EXPECT_GT(recorder.addresses.load(), 0);
 }
 
 TEST_F(DownloadEngine, TheFirstConnectionDroppedStillEndsByteIdenticalInOneRun) {
   // The vendor's redirect carries the md5; losing it must not turn the redirect page into the file.
   const std::string content = testsupport::MakeContent(3000000);
-  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"reference"), content));
-  const std::string md5 = platform::ToUtf8(FileMd5Hex(dir.File(L"reference")));
-  ASSERT_TRUE(platform::RemoveFile(dir.File(L"reference")));
+  const std::string md5 = Md5Of(content);
   ScriptServer server([&](const std::string& request, int index) {
     if (index == 0) return Script{};  // accepted, then closed without a word
     if (RequestPath(request) == "/consezip/pkg.zip")
@@ -166,21 +162,13 @@ TEST_F(DownloadEngine, TheFirstConnectionDroppedStillEndsByteIdenticalInOneRun) 
 
 TEST_F(DownloadEngine, ARerunResumesEveryPartAndSkipsCompleteOnes) {
   const std::string content = testsupport::MakeContent(10000001);
-  {
-    ScriptServer slow([&](const std::string& request, int) {
-      Script served = ServeContent(request, content);
-      return IsSegmentRequest(request) ? Slowly(served) : served;
-    });
-    recorder.answer = 1;  // stop at the first block, keeping the parts
-    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
-  }
+  StopEarly(content);
   EXPECT_FALSE(TargetExists());
   // Make part 0 complete and part 1 hold its first 1,234 bytes, as a killed run might leave them.
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_0"), content.substr(0, 5000000)));
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip_1"), content.substr(5000000, 1234)));
 
   ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
-  recorder.answer = 0;
   EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
   const std::vector<std::string> ranges = SegmentRanges(server);
   EXPECT_TRUE(HasRangeFrom(ranges, 5001234));
@@ -193,16 +181,6 @@ TEST_F(DownloadEngine, PartsOfAnotherFileAreDiscarded) {
   const std::string first = testsupport::MakeContent(6000000, 1);
   const std::string resized = testsupport::MakeContent(6000002, 2);
   const std::string reissued = testsupport::MakeContent(6000000, 3);
-  auto stopEarly = [&](const std::string& content, const std::string& fields) {
-    ScriptServer slow([&](const std::string& request, int) {
-      Script served = ServeContent(request, content, fields);
-      return IsSegmentRequest(request) ? Slowly(served) : served;
-    });
-    recorder.answer = 1;
-    EXPECT_EQ(Download(slow.Url("/pkg.zip")), DL_STOPPED);
-    recorder.answer = 0;
-    EXPECT_TRUE(platform::PathExists(dir.File(L"pkg.zip_0")));
-  };
   auto finish = [&](const std::string& content, const std::string& fields) {
     ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content, fields); });
     EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);
@@ -210,16 +188,16 @@ TEST_F(DownloadEngine, PartsOfAnotherFileAreDiscarded) {
     return SegmentRanges(server);
   };
 
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   EXPECT_TRUE(HasRangeFrom(finish(resized, "ETag: \"one\"\r\n"), 0));  // another total
   ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
 
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   EXPECT_TRUE(HasRangeFrom(finish(reissued, "ETag: \"two\"\r\n"), 0));  // same total, another version
   ASSERT_TRUE(platform::RemoveFile(dir.File(L"pkg.zip")));
 
   // The same file still resumes: each segment continues after what its part holds.
-  stopEarly(first, "ETag: \"one\"\r\n");
+  StopEarly(first, "ETag: \"one\"\r\n");
   const std::int64_t kept0 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_0")));
   const std::int64_t kept1 = std::max<std::int64_t>(0, platform::FileSize(dir.File(L"pkg.zip_1")));
   ASSERT_GT(kept0 + kept1, 0);
@@ -382,9 +360,7 @@ TEST_F(DownloadEngine, FourRedirectsAreFollowedAndAFifthIsRefused) {
 
 TEST_F(DownloadEngine, Md5InTheUrlIsChecked) {
   const std::string content = testsupport::MakeContent(7000000);
-  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"reference"), content));
-  std::string md5 = platform::ToUtf8(FileMd5Hex(dir.File(L"reference")));
-  ASSERT_TRUE(platform::RemoveFile(dir.File(L"reference")));
+  std::string md5 = Md5Of(content);
   ASSERT_EQ(md5.size(), 32u);
   for (char& c : md5) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   ScriptServer server([&](const std::string& request, int) { return ServeContent(request, content); });
@@ -418,15 +394,6 @@ TEST_F(DownloadEngine, ArgumentsAndTargetNames) {
   const std::wstring named = dir.Wide() + L"d\\setup";
   EXPECT_EQ(DownloadFile(Wide(server.Url("/pkg.zip?x=1")).c_str(), named.c_str(), nullptr, 0, 1, 0, 1), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(named + L".zip") == content);
-}
-
-TEST(FileMd5, UpperCaseHexOfTheWholeFile) {
-  TempDir dir;
-  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"abc"), "abc"));
-  EXPECT_EQ(FileMd5Hex(dir.File(L"abc")), L"900150983CD24FB0D6963F7D28E17F72");
-  ASSERT_TRUE(testsupport::WriteAll(dir.File(L"empty"), ""));
-  EXPECT_EQ(FileMd5Hex(dir.File(L"empty")), L"D41D8CD98F00B204E9800998ECF8427E");
-  EXPECT_EQ(FileMd5Hex(dir.File(L"missing")), L"");
 }
 
 TEST(SpeedMeter, RateOfEachClosedFourSecondWindow) {

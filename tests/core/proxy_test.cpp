@@ -13,19 +13,14 @@
 #include "platform/proxy.h"
 #include "platform/text.h"
 #include "tests/core/support/child_process.h"
-#include "tests/core/support/nginx_server.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/temp_dir.h"
+#include "tests/core/support/vendor_server.h"
 
 namespace {
 
 TEST(ProxySettings, AddressesAndBypassLists) {
-  struct Address {
-    const wchar_t* text;
-    bool ok;
-    const wchar_t* host;
-    int port;
-  } addresses[] = {
+  const struct { const wchar_t *text; bool ok; const wchar_t* host; int port; } addresses[] = {
       {L"http://proxy.corp:3128/", true, L"proxy.corp", 3128},
       {L"proxy.corp:8080", true, L"proxy.corp", 8080},
       {L" 10.0.0.1 ", true, L"10.0.0.1", 80},
@@ -34,18 +29,14 @@ TEST(ProxySettings, AddressesAndBypassLists) {
       {L"proxy:http", false, L"", 0},
       {L"", false, L"", 0},
   };
-  for (const Address& a : addresses) {
+  for (const auto& a : addresses) {
     platform::ProxyChoice proxy;
     EXPECT_EQ(platform::ParseProxyAddress(a.text, proxy), a.ok) << a.text;
     if (!a.ok) continue;
     EXPECT_EQ(proxy.host, a.host) << a.text;
     EXPECT_EQ(proxy.port, a.port) << a.text;
   }
-  struct Bypass {
-    const wchar_t* host;
-    const wchar_t* list;
-    bool bypassed;
-  } lists[] = {
+  const struct { const wchar_t *host, *list; bool bypassed; } lists[] = {
       {L"files.vendor.com", L"vendor.com", true},
       {L"files.vendor.com", L".vendor.com", true},
       {L"vendor.com.evil", L"vendor.com", false},
@@ -56,40 +47,17 @@ TEST(ProxySettings, AddressesAndBypassLists) {
       {L"anything", L"*", true},
       {L"files.vendor.com", L"", false},
   };
-  for (const Bypass& b : lists)
+  for (const auto& b : lists)
     EXPECT_EQ(platform::HostBypassed(b.host, b.list, L",; "), b.bypassed) << b.host << " / " << b.list;
 }
-
-#ifndef _WIN32
-// Sets an environment variable for the test's lifetime.
-class ScopedEnv {
- public:
-  ScopedEnv(const char* name, const std::string& value) : name_(name) {
-    const char* old = std::getenv(name);
-    if (old) old_ = old, had_ = true;
-    setenv(name, value.c_str(), 1);
-  }
-  ~ScopedEnv() {
-    if (had_)
-      setenv(name_, old_.c_str(), 1);
-    else
-      unsetenv(name_);
-  }
-
- private:
-  const char* name_;
-  std::string old_;
-  bool had_ = false;
-};
-#endif
 
 TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
 #ifdef _WIN32
   GTEST_SKIP() << "tinyproxy runs natively only";
 #else
   const std::string content = testsupport::MakeContent(12u << 20, 3);
-  testsupport::NginxServer server;
-  ASSERT_TRUE(server.AddFile("files/pkg.zip", content) && server.Start()) << server.Error();
+  testsupport::VendorServer server(content);
+  ASSERT_TRUE(server.Started());
 
   testsupport::TempDir work;
   const std::uint16_t port = testsupport::UnusedPort();
@@ -107,52 +75,43 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   }
   ASSERT_TRUE(ready) << "tinyproxy did not start";
 
-  ScopedEnv viaProxy("http_proxy", "http://127.0.0.1:" + std::to_string(port));
-  ScopedEnv noBypass("no_proxy", "example.invalid");
+  setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
+  setenv("no_proxy", "example.invalid", 1);
   testsupport::TempDir dir;
   DownloadRequest request;
-  request.url = platform::FromUtf8(server.Url("/files/pkg.zip"));
+  request.url = platform::FromUtf8(server.Url("/download/TavoPhoneAx.zip"));
   request.saveLocation = dir.Wide();
   DownloadOutcome outcome;
-  EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK);
-  EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
+  const int result = DownloadWithOutcome(request, outcome);
+  unsetenv("http_proxy");  // the other tests go direct
+  unsetenv("no_proxy");
+  EXPECT_EQ(result, DL_OK);
+  EXPECT_TRUE(testsupport::ReadAll(dir.File(L"TavoPhoneAx.zip")) == content);
   proxy.Kill();
   proxy.Wait();
   // The proxy saw the requests, with the absolute URL.
-  EXPECT_NE(testsupport::ReadAll(platform::FromUtf8(log)).find("GET " + server.Url("/files/pkg.zip")),
+  EXPECT_NE(testsupport::ReadAll(platform::FromUtf8(log)).find("GET " + server.Url("/download/TavoPhoneAx.zip")),
             std::string::npos);
 #endif
 }
 
 #ifdef _WIN32
-// The user's Internet settings as Windows keeps them (the "Connections" blob that WinHTTP reads),
-// set for the test's lifetime and put back as they were afterwards.
+// The user's Internet settings as Windows keeps them (the "Connections" blob that WinHTTP reads):
+// a fixed proxy for the test's lifetime, the old value put back afterwards.
 class ScopedInternetSettings {
  public:
   explicit ScopedInternetSettings(const std::string& proxy) {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr) != 0)
-      return;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr)) return;
     DWORD size = 0;
     had_ = RegQueryValueExW(key_, kValue, nullptr, nullptr, nullptr, &size) == 0;
     old_.resize(size);
     if (had_ && size) RegQueryValueExW(key_, kValue, nullptr, nullptr, old_.data(), &size);
-    // Version, change counter, flags (direct | fixed proxy), then proxy, bypass list and PAC
-    // address, each as a length and ANSI text.
-    std::vector<BYTE> blob;
-    auto word = [&](DWORD value) {
-      for (int i = 0; i < 4; ++i) blob.push_back(static_cast<BYTE>(value >> (8 * i)));
-    };
-    auto text = [&](const std::string& value) {
-      word(static_cast<DWORD>(value.size()));
-      blob.insert(blob.end(), value.begin(), value.end());
-    };
-    word(0x46);
-    word(1);
-    word(3);
-    text(proxy);
-    text("");
-    text("");
-    blob.resize(blob.size() + 32, 0);
+    // Version 0x46, change counter 1, flags 3 (direct | fixed proxy), then the proxy, the bypass
+    // list and the PAC address, each as a 32-bit length and ANSI text.
+    const DWORD head[] = {0x46, 1, 3, static_cast<DWORD>(proxy.size())};
+    std::vector<BYTE> blob(reinterpret_cast<const BYTE*>(head), reinterpret_cast<const BYTE*>(head + 4));
+    blob.insert(blob.end(), proxy.begin(), proxy.end());
+    blob.resize(blob.size() + 8 + 32, 0);  // two empty texts, then reserved bytes
     set_ = RegSetValueExW(key_, kValue, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) == 0;
   }
   ~ScopedInternetSettings() {
@@ -169,8 +128,7 @@ class ScopedInternetSettings {
   static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
   static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
   HKEY key_ = nullptr;
-  bool had_ = false;
-  bool set_ = false;
+  bool had_ = false, set_ = false;
   std::vector<BYTE> old_;
 };
 #endif

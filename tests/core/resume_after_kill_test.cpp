@@ -25,14 +25,7 @@ TEST(ResumeAfterKill, ASecondRunContinuesEveryPieceOfAKilledOneAfterASplit) {
     Script served = testsupport::ServeContent(request, content);
     // The first half trickles, so the other connection finishes and takes over part of it.
     if (!slow.load() || RangeOf(request).rfind("0-", 0) != 0 || RangeOf(request) == "0-1") return served;
-    const std::string bytes = served[0].bytes;
-    const std::size_t body = bytes.find("\r\n\r\n") + 4;
-    Script trickle{testsupport::Send(bytes.substr(0, body))};
-    for (std::size_t at = body; at < bytes.size(); at += 32768) {
-      trickle.push_back(testsupport::Send(bytes.substr(at, 32768)));
-      trickle.push_back(testsupport::Pause(40));
-    }
-    return trickle;
+    return testsupport::Slowly(served, 32768, 40);
   });
   testsupport::TempDir dir;
   const std::wstring url = L"http://127.0.0.1:" + std::to_wstring(server.Port()) + L"/pkg.zip";

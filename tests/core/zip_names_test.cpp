@@ -5,10 +5,7 @@
 namespace {
 
 TEST(ZipNames, CleaningKeepsNamesRelative) {
-  const struct {
-    const wchar_t* name;
-    const wchar_t* cleaned;
-  } cases[] = {
+  const struct { const wchar_t* name; const wchar_t* cleaned; } cases[] = {
       {L"D:\\tools\\a.dll", L"tools\\a.dll"},
       {L"//x/y.txt", L"x/y.txt"},
       {L"/x", L"x"},

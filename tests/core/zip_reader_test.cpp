@@ -6,14 +6,15 @@
 
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/core/support/temp_dir.h"
 #include "tests/core/support/zip_support.h"
 
 namespace {
 
 using ziptest::Fixture;
 using ziptest::Inspect;
-using ziptest::ReadAll;
-using ziptest::ScratchDir;
+using testsupport::ReadAll;
+using testsupport::TempDir;
 using ziptest::UnixToFileTime;
 
 // Every item extracted below base: cleaned name -> result.
@@ -105,10 +106,10 @@ TEST(ZipReader, TimesComeFromTheUtBlockOrTheLocalDosTime) {
     EXPECT_EQ(item.accessTime, c.access);
     EXPECT_EQ(item.creationTime, c.creation);
 
-    ScratchDir scratch;
-    ASSERT_EQ(zip.SetBaseDir(scratch.path()), ZIP_OK);
+    TempDir scratch;
+    ASSERT_EQ(zip.SetBaseDir(scratch.Wide()), ZIP_OK);
     ASSERT_EQ(zip.ExtractItem(item.index, item.name), ZIP_OK);
-    const ziptest::OnDisk disk = Inspect(scratch.path() + item.name);
+    const ziptest::OnDisk disk = Inspect(scratch.Wide() + item.name);
     EXPECT_EQ(disk.writeTime, c.write);
     // Not the creation time: Wine does not keep it (it answers the write time).
     EXPECT_EQ(disk.accessTime, c.access);
@@ -127,30 +128,30 @@ TEST(ZipReader, AttributesFromDosAndUnixHosts) {
   // A UTF-8 name is read as UTF-8 even without the flag that says so.
   EXPECT_EQ(Item(zip, 7).name, L"\x4E2D\x6587.txt");
 
-  ScratchDir scratch;
-  const auto results = ExtractAll(zip, scratch.path());
+  TempDir scratch;
+  const auto results = ExtractAll(zip, scratch.Wide());
   for (const auto& [name, result] : results) EXPECT_EQ(result, ZIP_OK) << name;
-  EXPECT_TRUE(Inspect(scratch.path() + L"dos\\readonly.txt").readOnly);
-  EXPECT_TRUE(Inspect(scratch.path() + L"unix\\readonly.txt").readOnly);
-  EXPECT_FALSE(Inspect(scratch.path() + L"dos\\plain.txt").readOnly);
-  EXPECT_FALSE(Inspect(scratch.path() + L"unix\\writable.txt").readOnly);
-  EXPECT_TRUE(Inspect(scratch.path() + L"dir\\made\\by\\item").directory);
-  EXPECT_TRUE(Inspect(scratch.path() + L"unix\\dir").directory);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"dos\\readonly.txt").readOnly);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"unix\\readonly.txt").readOnly);
+  EXPECT_FALSE(Inspect(scratch.Wide() + L"dos\\plain.txt").readOnly);
+  EXPECT_FALSE(Inspect(scratch.Wide() + L"unix\\writable.txt").readOnly);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"dir\\made\\by\\item").directory);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"unix\\dir").directory);
 #ifdef _WIN32
-  EXPECT_TRUE(Inspect(scratch.path() + L"dos\\hidden.txt").attributes & platform::kFileHidden);
-  EXPECT_TRUE(Inspect(scratch.path() + L"dos\\system.txt").attributes & platform::kFileSystem);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"dos\\hidden.txt").attributes & platform::kFileHidden);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"dos\\system.txt").attributes & platform::kFileSystem);
 #endif
   // Both separators make directory levels; no backslash ends up inside a file name.
-  EXPECT_EQ(ReadAll(scratch.path() + L"win\\sub\\back.txt"), ReadAll(scratch.path() + L"dos\\plain.txt"));
-  EXPECT_TRUE(Inspect(scratch.path() + L"mix\\sub\\mixed.txt").exists);
-  EXPECT_TRUE(Inspect(scratch.path() + L"\x4E2D\x6587.txt").exists);
+  EXPECT_EQ(ReadAll(scratch.Wide() + L"win\\sub\\back.txt"), ReadAll(scratch.Wide() + L"dos\\plain.txt"));
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"mix\\sub\\mixed.txt").exists);
+  EXPECT_TRUE(Inspect(scratch.Wide() + L"\x4E2D\x6587.txt").exists);
 }
 
 TEST(ZipReader, UnsafeNamesAreRefusedAndNothingIsWritten) {
-  ScratchDir scratch;
+  TempDir scratch;
   CZipReader zip;
   ASSERT_TRUE(zip.Open(Fixture(L"unsafe_names.zip")));
-  ASSERT_EQ(zip.SetBaseDir(scratch.path()), ZIP_OK);
+  ASSERT_EQ(zip.SetBaseDir(scratch.Wide()), ZIP_OK);
   ASSERT_EQ(zip.Count(), 16);
   ZipItemInfo info;
   for (int i = 1; i < zip.Count(); ++i) {
@@ -162,27 +163,27 @@ TEST(ZipReader, UnsafeNamesAreRefusedAndNothingIsWritten) {
   for (const wchar_t* target : {L"CON", L"sub\\nul.txt", L"..\\up.txt", L"a.txt:stream", L"dir.\\x"})
     EXPECT_EQ(zip.ExtractItem(0, target), ZIP_CORRUPT) << "target " << platform::ToUtf8(target);
   EXPECT_EQ(zip.ExtractItem(0, std::wstring(240, L'x')), ZIP_CORRUPT);
-  EXPECT_TRUE(ziptest::ListTree(scratch.path()).empty());
+  EXPECT_TRUE(ziptest::ListTree(scratch.Wide()).empty());
   EXPECT_EQ(zip.ExtractItem(0, info.name), ZIP_OK);
-  EXPECT_EQ(ziptest::ListTree(scratch.path()), std::vector<std::wstring>{L"safe.txt"});
+  EXPECT_EQ(ziptest::ListTree(scratch.Wide()), std::vector<std::wstring>{L"safe.txt"});
 }
 
 TEST(ZipReader, EncryptedItemsAreNotWrittenAndAPasswordDoesNotHurtPlainOnes) {
-  ScratchDir scratch;
+  TempDir scratch;
   for (const char* password : {static_cast<const char*>(nullptr), "secret"}) {
     CZipReader zip;
     ASSERT_TRUE(zip.Open(Fixture(L"encrypted.zip"), password));
-    ASSERT_EQ(zip.SetBaseDir(scratch.path()), ZIP_OK);
+    ASSERT_EQ(zip.SetBaseDir(scratch.Wide()), ZIP_OK);
     EXPECT_EQ(zip.ExtractItem(0, L"encrypted.exe"), ZIP_BAD_PASSWORD);
   }
-  EXPECT_TRUE(ziptest::ListTree(scratch.path()).empty());
+  EXPECT_TRUE(ziptest::ListTree(scratch.Wide()).empty());
 
   CZipReader plain;
   ASSERT_TRUE(plain.Open(Fixture(L"infozip.zip"), "secret"));
-  ASSERT_EQ(plain.SetBaseDir(scratch.path()), ZIP_OK);
+  ASSERT_EQ(plain.SetBaseDir(scratch.Wide()), ZIP_OK);
   const ZipItemInfo info = Find(plain, L"TavoPhoneAx/Tavo.exe");
   EXPECT_EQ(plain.ExtractItem(info.index, L"Tavo.exe"), ZIP_OK);
-  EXPECT_EQ(ReadAll(scratch.path() + L"Tavo.exe"), ziptest::Tree()[0].data);
+  EXPECT_EQ(ReadAll(scratch.Wide() + L"Tavo.exe"), ziptest::Tree()[0].data);
 }
 
 }  // namespace

@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "tests/core/support/fault_proxy.h"
+#include "tools/fetch/fault_relay.h"
 
 namespace {
 

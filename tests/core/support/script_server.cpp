@@ -108,12 +108,6 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
         }
         break;
       }
-      case Step::kDribble:
-        for (char c : step.bytes) {
-          if (!(sent = platform::Send(socket, &c, 1) == 1)) break;
-          platform::SleepMs(1);
-        }
-        break;
       case Step::kPause:
       case Step::kStall:
         sent = Wait(step.ms);
@@ -123,6 +117,17 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
   }
   platform::ShutdownSend(socket);
   platform::CloseSocket(socket);
+}
+
+Script Slowly(const Script& served, std::size_t block, std::uint32_t pauseMs) {
+  const std::string& bytes = served.at(0).bytes;
+  const std::size_t body = bytes.find("\r\n\r\n") + 4;
+  Script script{Send(bytes.substr(0, body))};
+  for (std::size_t at = body; at < bytes.size(); at += block) {
+    script.push_back(Send(bytes.substr(at, block)));
+    script.push_back(Pause(pauseMs));
+  }
+  return script;
 }
 
 std::string Header(const std::string& status, const std::string& fields) {

@@ -17,15 +17,13 @@
 namespace testsupport {
 
 struct Step {
-  enum Kind { kSend, kDribble, kPause, kStall } kind;
+  enum Kind { kSend, kPause, kStall } kind;
   std::string bytes;
   std::uint32_t ms = 0;
 };
 using Script = std::vector<Step>;
 
 inline Step Send(std::string bytes) { return {Step::kSend, std::move(bytes), 0}; }
-// One byte per send with a short pause between, so the client sees many small reads.
-inline Step Dribble(std::string bytes) { return {Step::kDribble, std::move(bytes), 0}; }
 inline Step Pause(std::uint32_t ms) { return {Step::kPause, {}, ms}; }
 // Keeps the connection open and silent for `ms` (or until the server stops).
 inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
@@ -53,7 +51,6 @@ class ScriptServer {
   // Per request, how many of its bytes had arrived when the server first looked: all of them
   // when the client sent the request in one piece.
   std::vector<std::size_t> FirstReads();
-  int Connections() const { return connections_.load(); }
 
  private:
   void AcceptLoop();
@@ -82,6 +79,9 @@ std::string RangeOf(const std::string& request);
 // Serves `content` like a web server: 206 with Content-Range for a Range request (clamped to
 // the content), 200 with Content-Length otherwise. `extraFields` go into every answer.
 Script ServeContent(const std::string& request, const std::string& content, const std::string& extraFields = "");
+
+// The same answer with its body in blocks and a pause after each, so a test can act mid-transfer.
+Script Slowly(const Script& served, std::size_t block = 65536, std::uint32_t pauseMs = 30);
 
 // Deterministic test content of `size` bytes that differs with `seed`.
 std::string MakeContent(std::size_t size, unsigned seed = 1);

@@ -19,8 +19,13 @@ TempDir::TempDir() {
 }
 
 TempDir::~TempDir() {
+  namespace fs = std::filesystem;
   std::error_code error;  // a leftover temporary directory is harmless
-  std::filesystem::remove_all(path_, error);
+  // Extracted read-only files must be made writable before Windows lets them go.
+  for (auto it = fs::recursive_directory_iterator(path_, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error))
+    fs::permissions(it->path(), fs::perms::owner_write, fs::perm_options::add, error);
+  fs::remove_all(path_, error);
 }
 
 std::wstring TempDir::Wide() const {

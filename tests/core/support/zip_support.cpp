@@ -1,21 +1,18 @@
 #include "tests/core/support/zip_support.h"
 
 #include <algorithm>
-#include <atomic>
-#include <chrono>
-#include <cstdio>
 #include <filesystem>
 #include <functional>
 #include <system_error>
 
 #include "platform/fs.h"
 #include "platform/text.h"
+#include "tests/core/support/temp_dir.h"
 
 #ifdef _WIN32
 #include <windows.h>
 #else
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace fs = std::filesystem;
@@ -70,36 +67,6 @@ const std::vector<TreeFile>& Tree() {
   return tree;
 }
 
-ScratchDir::ScratchDir() {
-  static std::atomic<unsigned> counter{0};
-  const auto stamp = std::chrono::steady_clock::now().time_since_epoch().count();
-#ifdef _WIN32
-  const unsigned long pid = GetCurrentProcessId();
-#else
-  const unsigned long pid = static_cast<unsigned long>(getpid());
-#endif
-  const std::wstring root = Fixture(L"") + L"..\\scratch";
-  (void)platform::CreateDirectoryLevel(root);
-  path_ = root + L"\\" + std::to_wstring(pid) + L"-" + std::to_wstring(counter++) + L"-" +
-          std::to_wstring(static_cast<unsigned long long>(stamp) % 1000000u);
-  (void)platform::CreateDirectoryLevel(path_);
-  path_ += L"\\";
-}
-
-ScratchDir::~ScratchDir() {
-  std::error_code error;
-  const fs::path root = ToFs(path_);
-  for (auto it = fs::recursive_directory_iterator(root, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-#ifdef _WIN32
-    SetFileAttributesW(it->path().c_str(), FILE_ATTRIBUTE_NORMAL);
-#else
-    fs::permissions(it->path(), fs::perms::owner_all, fs::perm_options::add, error);
-#endif
-  }
-  fs::remove_all(root, error);
-}
-
 OnDisk Inspect(const std::wstring& path) {
   OnDisk facts;
 #ifdef _WIN32
@@ -138,33 +105,6 @@ OnDisk Inspect(const std::wstring& path) {
   return facts;
 }
 
-std::string ReadAll(const std::wstring& path) {
-  std::string data;
-  std::FILE* file = platform::OpenFile(path, "rb");
-  if (!file) return "<missing>";
-  char buffer[65536];
-  std::size_t got;
-  while ((got = std::fread(buffer, 1, sizeof buffer, file)) > 0) data.append(buffer, got);
-  std::fclose(file);
-  return data;
-}
-
-namespace {
-
-bool WriteAll(const std::wstring& path, const std::string& data) {
-  std::FILE* file = platform::OpenFile(path, "wb");
-  if (!file) return false;
-  const bool ok = std::fwrite(data.data(), 1, data.size(), file) == data.size();
-  return std::fclose(file) == 0 && ok;
-}
-
-}  // namespace
-
-bool CopyFixture(const std::wstring& name, const std::wstring& to) {
-  const std::string data = ReadAll(Fixture(name));
-  return data != "<missing>" && WriteAll(to, data);
-}
-
 std::vector<std::wstring> ListTree(const std::wstring& root) {
   std::vector<std::wstring> names;
   std::error_code error;
@@ -189,7 +129,7 @@ std::vector<std::string> Snapshot(const std::wstring& root, bool times) {
     if (!facts.directory)
       line += " " + std::to_string(facts.size) + (facts.readOnly ? " ro " : " rw ") +
               std::to_string(times && facts.size > 0 ? facts.writeTime : 0) + " " +
-              std::to_string(std::hash<std::string>()(ReadAll(root + name)));
+              std::to_string(std::hash<std::string>()(testsupport::ReadAll(root + name)));
     lines.push_back(line);
   }
   return lines;

@@ -1,5 +1,5 @@
 // Helpers for the zip reader and extraction tests: the archives made by
-// fixtures/make_zip_fixtures.py, scratch directories, and what a file looks like on disk.
+// fixtures/make_zip_fixtures.py and what a file or a tree looks like on disk.
 #pragma once
 
 #include <cstdint>
@@ -26,20 +26,6 @@ struct TreeFile {
 };
 const std::vector<TreeFile>& Tree();
 
-// A fresh directory, removed with everything below it (read-only files too) when destroyed.
-class ScratchDir {
- public:
-  ScratchDir();
-  ~ScratchDir();
-  ScratchDir(const ScratchDir&) = delete;
-  ScratchDir& operator=(const ScratchDir&) = delete;
-  // Ends with "\\".
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
-
 // What a file or directory looks like on disk.
 struct OnDisk {
   bool exists = false;
@@ -51,9 +37,6 @@ struct OnDisk {
   std::int64_t size = -1;
 };
 OnDisk Inspect(const std::wstring& path);
-
-std::string ReadAll(const std::wstring& path);
-bool CopyFixture(const std::wstring& name, const std::wstring& to);
 
 // Every file and directory below root, relative, with "/" separators, sorted.
 std::vector<std::wstring> ListTree(const std::wstring& root);

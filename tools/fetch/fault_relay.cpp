@@ -1,14 +1,18 @@
-#include "tests/core/support/fault_proxy.h"
+#include "tools/fetch/fault_relay.h"
 
 #include <algorithm>
 #include <random>
 
 #include "platform/clock.h"
 #include "platform/fault.h"
-#include "tests/core/support/script_server.h"
 
 namespace testsupport {
 namespace {
+
+std::uint32_t Loopback() {
+  std::uint32_t address = 0;
+  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
+}
 
 bool SendAll(platform::Socket socket, const char* data, std::size_t size) {
   while (size > 0) {
