@@ -30,14 +30,7 @@ const wchar_t kExtractFailedMessage[] = L"解压文件失败,请使用管理员�
 const wchar_t kExtractingStatus[] = L"正在解压文件";
 const wchar_t kTryItNow[] = L"立即体验";
 
-// Paths are built in buffers of MAX_PATH units and the directory is checked in one of 200, both
-// including the terminator. The longest name put below the install directory is the uninstaller
-// (29 units), so the check buffer is the tighter limit: a directory of at most 199 units, its
-// final "\\" included, fits everywhere. Longer input is refused as an unusable location rather
-// than cut into another path.
-constexpr size_t kDirectoryCheckUnits = 200;
-constexpr size_t kMaxDirectoryLength = kDirectoryCheckUnits - 1;
-static_assert(kMaxDirectoryLength + (sizeof(kUninstaller) / sizeof(wchar_t) - 1) <= MAX_PATH - 1,
+static_assert(kMaxInstallDirLength + (sizeof(kUninstaller) / sizeof(wchar_t) - 1) <= MAX_PATH - 1,
               "every program path below an accepted directory fits MAX_PATH");
 
 std::wstring WithTrailingSeparator(std::wstring directory) {
@@ -107,7 +100,7 @@ void WindowInstallEvents::OnInstallEnded(const InstallResult& result) {
   }
 }
 
-size_t CMainDlg::MaxInstallDirLength() { return kMaxDirectoryLength; }
+size_t CMainDlg::MaxInstallDirLength() { return kMaxInstallDirLength; }
 
 // ---- the install command ----
 
@@ -120,10 +113,7 @@ LRESULT CMainDlg::OnInstall(UINT, WPARAM wParam, LPARAM, BOOL&) {
   if (m_job) return 0;  // already installing
 
   m_strInstallDir = WithTrailingSeparator(ReadInstallDir());
-  // Only the last level is made: a typing slip in a parent is refused rather than created.
-  const bool usable = m_strInstallDir.size() <= kMaxDirectoryLength &&
-                      (platform::CreateDirectoryLevel(m_strInstallDir) || platform::IsDirectory(m_strInstallDir));
-  if (!usable) {
+  if (!UsableInstallDirectory(m_strInstallDir)) {
     ShowPrompt(nullptr, kDirectoryMessage, kNotice, MB_OK);
     return 0;
   }

@@ -192,6 +192,11 @@ std::wstring CInstallJob::PackagePath() {
   return std::wstring(tempDir) + kPackageName;
 }
 
+bool UsableInstallDirectory(const std::wstring& directory) {
+  return platform::PathRootLength(directory) > 0 && directory.size() <= kMaxInstallDirLength &&
+         (platform::CreateDirectoryLevel(directory) || platform::IsDirectory(directory));
+}
+
 bool FreeSpaceAt(const std::wstring& path, std::wstring& drive, std::uint64_t& freeBytes) {
   wchar_t volume[MAX_PATH] = {};
   if (!GetVolumePathNameW(path.c_str(), volume, MAX_PATH)) return false;
@@ -225,9 +230,7 @@ InstallResult CInstallJob::Run() noexcept {
     platform::Log("install into %s (desktop shortcut %d, start menu %d, start at logon %d)",
                   Utf8(options_.directory).c_str(), options_.desktopShortcut, options_.startMenuShortcut,
                   options_.startAtLogon);
-    const bool usable = !options_.directory.empty() && options_.directory.size() < MAX_PATH - 30 &&
-                        (platform::CreateDirectoryLevel(options_.directory) || platform::IsDirectory(options_.directory));
-    if (!usable) {
+    if (!UsableInstallDirectory(options_.directory)) {
       platform::Log("install directory %s cannot be made", Utf8(options_.directory).c_str());
       result.outcome = InstallOutcome::kDirectoryUnusable;
     } else {

@@ -17,6 +17,16 @@
 #include "platform/file_io.h"
 #include "unzip/extract_package.h"
 
+// The longest install directory, its final "\\" included, that every path built on it fits: the
+// directory is checked in a buffer of 200 units with the terminator, and the longest name put
+// below it (the uninstaller, 29 units) still fits MAX_PATH. Longer input is refused rather than
+// cut into another path.
+constexpr std::size_t kMaxInstallDirLength = 199;
+
+// True when `directory` (ending with "\\") is absolute and short enough, and exists or its last
+// level could be made; missing parents are not made, so a typing slip is refused.
+bool UsableInstallDirectory(const std::wstring& directory);
+
 // What the user chose, copied into the job.
 struct InstallOptions {
   std::wstring directory;  // the install directory, ending with "\\"

@@ -574,6 +574,7 @@ TEST_F(InstallFlow, SilentFailuresHaveTheirExitCodeAndALogLine) {
   } cases[] = {
       {L"/S /BOGUS", true, L"", EXIT_BAD_ARGUMENTS, "argument not understood: /BOGUS"},
       {L"/S /D=C:\\e2e-install\\missing\\child", true, L"", EXIT_DIRECTORY_UNUSABLE, "cannot be made"},
+      {L"/S /D=Tavo", true, L"", EXIT_DIRECTORY_UNUSABLE, "install directory Tavo\\ cannot be made"},
       {L"/S", false, L"", EXIT_DOWNLOAD_FAILED, "download result 18"},
       {L"/S", true, L"none", EXIT_PACKAGE_REJECTED, "signature http://"},
   };
