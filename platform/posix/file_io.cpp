@@ -75,12 +75,16 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
   return true;
 }
 
-std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
-  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
+namespace {
+
+// Reads until `size` bytes are in or the file ends, repeating calls that a signal interrupted;
+// `readSome(out, size, done)` is one read or pread call. The count read, or -1 on an error.
+template <typename ReadSome>
+std::int64_t ReadFully(void* buffer, std::size_t size, ReadSome readSome) {
   std::int64_t total = 0;
   auto* out = static_cast<unsigned char*>(buffer);
   while (size > 0) {
-    ssize_t got = read(static_cast<int>(handle_), out, size);
+    const ssize_t got = readSome(out, size, total);
     if (got < 0) {
       if (errno == EINTR) continue;
       return -1;
@@ -93,22 +97,20 @@ std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   return total;
 }
 
+}  // namespace
+
+std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
+  const int fd = static_cast<int>(handle_);
+  return ReadFully(buffer, size, [fd](void* out, std::size_t n, std::int64_t) { return read(fd, out, n); });
+}
+
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
-  std::int64_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (size > 0) {
-    ssize_t got = pread(static_cast<int>(handle_), out, size, static_cast<off_t>(offset + total));
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      return -1;
-    }
-    if (got == 0) break;
-    total += got;
-    out += got;
-    size -= static_cast<std::size_t>(got);
-  }
-  return total;
+  const int fd = static_cast<int>(handle_);
+  return ReadFully(buffer, size, [fd, offset](void* out, std::size_t n, std::int64_t done) {
+    return pread(fd, out, n, static_cast<off_t>(offset + done));
+  });
 }
 
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
