@@ -25,15 +25,9 @@ struct KeyTraits {
   static Handle Invalid() { return nullptr; }
   static void Close(Handle h) { BCryptDestroyKey(h); }
 };
-// What crypt32 hands out with CRYPT_DECODE_ALLOC_FLAG or CRYPT_ENCODE_ALLOC_FLAG.
+// What crypt32 hands out with CRYPT_DECODE_ALLOC_FLAG or CRYPT_ENCODE_ALLOC_FLAG: LocalAlloc'd.
 template <typename T>
-struct LocalMemoryTraits {
-  using Handle = T*;
-  static Handle Invalid() { return nullptr; }
-  static void Close(Handle h) { LocalFree(h); }
-};
-template <typename T>
-using LocalMemory = win::UniqueResource<LocalMemoryTraits<T>>;
+using LocalMemory = win::UniqueLocal<T*>;
 
 bool Succeeded(NTSTATUS status) { return status >= 0; }
 
