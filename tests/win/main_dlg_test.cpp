@@ -14,6 +14,7 @@
 #include "app/prompt.h"
 #include "app/taskbar.h"
 #include "skin/dpi.h"
+#include "tests/win/support/system.h"
 #include "tests/win/support/window.h"
 
 namespace {
@@ -107,17 +108,14 @@ TEST(InstallerWindowScale, MovingToAMonitorOfTwiceTheScaleDoublesTheLayout) {
   EXPECT_EQ(installer.dialog().Dpi(), 2 * dpi);
   RECT frame{};
   GetWindowRect(window, &frame);
-  EXPECT_EQ(frame.left, 40);
-  EXPECT_EQ(frame.top, 30);
+  EXPECT_TRUE(frame.left == 40 && frame.top == 30) << "not at the suggested place";
   EXPECT_NEAR(ClientSize(window).cx, 2 * client.cx, 1);
   EXPECT_NEAR(ClientSize(window).cy, 2 * client.cy, 1);
   for (const auto& [control, rect] : before) {
     const RECT now = RectInParent(control);
-    SCOPED_TRACE(GetDlgCtrlID(control));
-    EXPECT_NEAR(now.left, 2 * rect.left, 1);
-    EXPECT_NEAR(now.top, 2 * rect.top, 1);
-    EXPECT_NEAR(now.right, 2 * rect.right, 1);
-    EXPECT_NEAR(now.bottom, 2 * rect.bottom, 1);
+    EXPECT_TRUE(std::abs(now.left - 2 * rect.left) <= 1 && std::abs(now.top - 2 * rect.top) <= 1 &&
+                std::abs(now.right - 2 * rect.right) <= 1 && std::abs(now.bottom - 2 * rect.bottom) <= 1)
+        << "control " << GetDlgCtrlID(control);
   }
 }
 
@@ -147,52 +145,41 @@ TEST(InstallerWindowScale, EdgesAreSharpWhereTheArtHasThem) {
   }
 }
 
-TEST(InstallerWindowExpand, OnlyWithTheAgreementAndUncheckingLeavesItExpanded) {
+// Expanding needs the agreement, taking it back does not collapse, collapsing needs none; the
+// progress page of an expanded window is drawn at the collapsed height. Each caption toggles its
+// own box and no other, by the mouse or by its index.
+TEST(InstallerWindowOptions, ExpandingAndEachCaptionTogglesItsBoxOnly) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
   const SIZE collapsed = ClientSize(window);
   SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_UNCHECKED, 0);
   Command(window, IDC_CUSTOM_OPEN);
   EXPECT_EQ(ClientSize(window).cy, collapsed.cy) << "expanded without the agreement";
-
   SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_CHECKED, 0);
   RECT before{}, expanded{};
   GetWindowRect(window, &before);
   Command(window, IDC_CUSTOM_OPEN);
   GetWindowRect(window, &expanded);
   EXPECT_EQ(expanded.bottom - expanded.top, collapsed.cy + skin::Scale(200, installer.dialog().Dpi()));
-  EXPECT_EQ(expanded.top, before.top);
-  EXPECT_EQ(expanded.left, before.left);
+  EXPECT_TRUE(expanded.top == before.top && expanded.left == before.left) << "the expanded window moved";
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
-  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
 
-  // Taking the agreement back does not collapse; collapsing needs no agreement.
-  SendMessageW(window, WM_OPTION_LABEL_CLICKED, 1, 0);
-  EXPECT_FALSE(Checked(installer.item(IDC_AGREE)));
-  EXPECT_EQ(ClientSize(window).cy, expanded.bottom - expanded.top);
-  Command(window, IDC_CUSTOM_CLOSE);
-  EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
-  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
-  EXPECT_FALSE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
-
-  // The progress page of an expanded window is drawn at the collapsed height.
-  Command(window, IDC_CUSTOM_OPEN);
-  installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
-  EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
-}
-
-TEST(InstallerWindowOptions, ClickingACaptionTogglesItsBoxAndOnlyThatBox) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  Command(window, IDC_CUSTOM_OPEN);  // bring the option rows into view
   const int boxes[] = {IDC_AGREE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN, IDC_STARTMENU_SHORTCUT};
   const int captions[] = {IDC_AGREE_LABEL, IDC_DESKTOP_LABEL, IDC_AUTORUN_LABEL, IDC_STARTMENU_LABEL};
   for (int i = 0; i < 4; ++i) {
     ClickWithMouse(installer.item(captions[i]));
     for (int j = 0; j < 4; ++j) EXPECT_EQ(Checked(installer.item(boxes[j])), j > i) << captions[i] << " " << boxes[j];
   }
-  for (WPARAM index : {0u, 5u, 1232u}) SendMessageW(window, WM_OPTION_LABEL_CLICKED, index, 0);
-  for (int box : boxes) EXPECT_FALSE(Checked(installer.item(box))) << "an index out of 1..4 changed " << box;
+  EXPECT_EQ(ClientSize(window).cy, expanded.bottom - expanded.top) << "collapsed with the agreement taken back";
+  for (WPARAM index : {0u, 5u, 1232u, 1u}) SendMessageW(window, WM_OPTION_LABEL_CLICKED, index, 0);
+  for (int box : boxes) EXPECT_EQ(Checked(installer.item(box)), box == IDC_AGREE) << "index out of 1..4 changed " << box;
+  Command(window, IDC_CUSTOM_CLOSE);
+  EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
+  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
+  EXPECT_FALSE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
+  Command(window, IDC_CUSTOM_OPEN);
+  installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
+  EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
 }
 
 // A click opens the terms and focuses the link without a mark; once the keyboard is used the
@@ -232,11 +219,13 @@ class RecordingTaskbar final : public ITaskbarProgress, public IPrompt {
   void SetValue(HWND, std::uint64_t done, std::uint64_t total) override {
     values.push_back(static_cast<int>(done * 100 / (total ? total : 1)));
   }
-  int Show(HWND, const std::wstring&, const std::wstring&, UINT) override {
+  int Show(HWND, const std::wstring& text, const std::wstring&, UINT) override {
     statesWhileShown.push_back(state);
+    texts.push_back(text);
     return IDCANCEL;
   }
   State state = State::kNone;
+  std::vector<std::wstring> texts;
   std::vector<int> values;
   std::vector<State> statesWhileShown;
 };
@@ -273,6 +262,26 @@ TEST(InstallerWindowProgress, BarTextAndTaskbarFollowTheDownloadExtractionAndFin
   EXPECT_EQ(TextOf(installer.item(IDC_INSTALL)), L"立即体验");
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_INSTALL)));
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_PROGRESS)));
+}
+
+// The install command starts nothing without a usable directory (a box says so, no parent is
+// made) or without the agreement (the one directory level is made, nothing else happens).
+TEST(InstallerWindowProgress, AMissingParentOrAgreementStartsNothing) {
+  RecordingTaskbar prompts;
+  ScratchFolder base(L"TavoInstallCommand");
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
+  SetWindowTextW(field, (base.path() + L"missing\\child\\").c_str());
+  Command(window, IDC_INSTALL);
+  EXPECT_EQ(prompts.texts, std::vector<std::wstring>{L"未知的位置,请确定目录是否存在或手动创建目录"});
+  EXPECT_FALSE(Exists(base.path() + L"missing")) << "a parent of the install directory was made";
+  SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_UNCHECKED, 0);
+  SetWindowTextW(field, (base.path() + L"no-agreement").c_str());
+  Command(window, IDC_INSTALL);
+  EXPECT_TRUE(Exists(base.path() + L"no-agreement"));
+  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_INSTALL)) && !IsWindowVisible(installer.item(IDC_PROGRESS)));
+  EXPECT_EQ(prompts.texts.size(), 1u);
 }
 
 // The width of `text` in `label`'s font.

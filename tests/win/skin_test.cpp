@@ -36,8 +36,9 @@ TEST(SkinImage, EveryImageComesAtEveryScaleAtItsSizeTimesTheScale) {
     for (int dpi : {96, 120, 144, 168, 192, 240}) {
       std::unique_ptr<Gdiplus::Image> scaled = LoadSkinImageForDpi(id, dpi);
       ASSERT_NE(scaled, nullptr) << id << " at " << dpi;
-      EXPECT_NEAR(scaled->GetWidth(), base->GetWidth() * dpi / 96.0, 1.5) << id << " at " << dpi;
-      EXPECT_NEAR(scaled->GetHeight(), base->GetHeight() * dpi / 96.0, 1.5) << id << " at " << dpi;
+      EXPECT_TRUE(std::abs(scaled->GetWidth() - base->GetWidth() * dpi / 96.0) <= 1.5 &&
+                  std::abs(scaled->GetHeight() - base->GetHeight() * dpi / 96.0) <= 1.5)
+          << id << " at " << dpi;
     }
   }
   for (int id : {IDB_FEATURE1, IDB_FEATURE4}) {
@@ -83,8 +84,7 @@ TEST(BackgroundSnapshot, HoldsWhatTheParentPaintsUnderTheControlWhereverItIs) {
     return RGB(colour.GetR(), colour.GetG(), colour.GetB());
   };
   ASSERT_NE(snapshot.Capture(child, parent), nullptr);
-  EXPECT_EQ(snapshot.GetBitmap()->GetWidth(), 60u);
-  EXPECT_EQ(snapshot.GetBitmap()->GetHeight(), 30u);
+  EXPECT_TRUE(snapshot.GetBitmap()->GetWidth() == 60u && snapshot.GetBitmap()->GetHeight() == 30u);
   for (POINT p : {POINT{0, 0}, POINT{59, 0}, POINT{0, 29}, POINT{59, 29}, POINT{17, 11}})
     EXPECT_EQ(pixel(p.x, p.y), PatternAt(340 + p.x, 40 + p.y)) << p.x << "," << p.y;
   EXPECT_NE(snapshot.GetPatternBrush(), nullptr);
@@ -97,8 +97,7 @@ TEST(BackgroundSnapshot, HoldsWhatTheParentPaintsUnderTheControlWhereverItIs) {
   EXPECT_EQ(snapshot.Capture(child, parent), nullptr);
   EXPECT_EQ(snapshot.GetTextureBrush(), brush) << "a missing window keeps the previous snapshot";
   snapshot.Reset();
-  EXPECT_EQ(snapshot.GetBitmap(), nullptr);
-  EXPECT_EQ(snapshot.GetPatternBrush(), nullptr);
+  EXPECT_TRUE(!snapshot.GetBitmap() && !snapshot.GetPatternBrush());
   DestroyWindow(parent);
 }
 
@@ -123,13 +122,12 @@ TEST(CustomButton, DrawsTheFrameOfItsStateWhenErasing) {
   LRESULT answer = 0;
   const SIZE size = ClientSize(installer.item(IDC_INSTALL));
   const std::vector<COLORREF> untouched(size.cx * size.cy, RGB(0, 255, 0));
-  EXPECT_EQ(draw(IDC_INSTALL, CDDS_PREPAINT, 0, &answer), untouched);
-  EXPECT_EQ(answer, CDRF_DOERASE);
-  EXPECT_EQ(draw(IDC_INSTALL, CDDS_POSTERASE, 0, &answer), untouched);
-  EXPECT_EQ(answer, CDRF_DODEFAULT);
+  for (auto [stage, expected] : {std::pair{CDDS_PREPAINT, CDRF_DOERASE}, std::pair{CDDS_POSTERASE, CDRF_DODEFAULT}}) {
+    EXPECT_EQ(draw(IDC_INSTALL, stage, 0, &answer), untouched) << stage;
+    EXPECT_EQ(answer, expected) << stage;
+  }
   const std::vector<COLORREF> normal = draw(IDC_INSTALL, CDDS_PREERASE, 0, &answer);
-  EXPECT_EQ(answer, CDRF_SKIPDEFAULT);
-  EXPECT_NE(normal, untouched);
+  EXPECT_TRUE(answer == CDRF_SKIPDEFAULT && normal != untouched);
   EXPECT_NE(draw(IDC_INSTALL, CDDS_PREERASE, CDIS_HOT), normal) << "hover has a frame of its own";
   // The closing toggle differs only when disabled.
   const std::vector<COLORREF> toggle = draw(IDC_CUSTOM_CLOSE, CDDS_PREERASE, 0);
@@ -146,8 +144,7 @@ TEST(BitmapEdit, TextIsBlackOnTheBoxWithoutABorderOfItsOwn) {
   Pump(100);
   HWND edit = GetDlgItem(FindWindowExW(installer.hwnd(), nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
   ASSERT_NE(edit, nullptr);
-  EXPECT_EQ(GetWindowLongPtrW(edit, GWL_STYLE) & WS_BORDER, 0);
-  EXPECT_EQ(GetWindowLongPtrW(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE, 0);
+  EXPECT_FALSE((GetWindowLongPtrW(edit, GWL_STYLE) & WS_BORDER) || (GetWindowLongPtrW(edit, GWL_EXSTYLE) & WS_EX_CLIENTEDGE));
   SetWindowTextW(edit, L"WWWWWWWW");
   const SIZE size = ClientSize(edit);
   const COLORREF marker = RGB(0, 255, 0);

@@ -4,7 +4,7 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
-#include "platform/win/handles.h"
+#include "tests/win/support/system.h"
 
 namespace testing_support {
 namespace {
@@ -22,20 +22,6 @@ class GdiplusEnvironment final : public ::testing::Environment {
   ULONG_PTR token_ = 0;
 };
 [[maybe_unused]] ::testing::Environment* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
-
-bool PngEncoder(CLSID* clsid) {
-  UINT count = 0, bytes = 0;
-  if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-  std::vector<unsigned char> buffer(bytes);
-  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (Gdiplus::GetImageEncoders(count, bytes, encoders) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i) {
-    if (std::wstring(encoders[i].MimeType) != L"image/png") continue;
-    *clsid = encoders[i].Clsid;
-    return true;
-  }
-  return false;
-}
 
 }  // namespace
 
@@ -138,24 +124,7 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& name) {
   SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(200);
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  win::WindowDc screen(nullptr);
-  win::UniqueDc memory(CreateCompatibleDC(screen.get()));
-  win::UniqueBitmap picture(CreateCompatibleBitmap(screen.get(), width, height));
-  if (!memory || !picture) return false;
-  {
-    win::SelectScope selection(memory.get(), picture.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY)) return false;
-  }
-  CLSID png{};
-  std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromHBITMAP(picture.get(), nullptr));
-  wchar_t folder[MAX_PATH] = {};
-  GetFullPathNameW(SCREENSHOT_DIR, MAX_PATH, folder, nullptr);
-  CreateDirectoryW(folder, nullptr);  // already there is fine
-  const std::wstring path = std::wstring(folder) + L"\\" + name + L".png";
-  return PngEncoder(&png) && bitmap && bitmap->Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+  return SaveScreenshot(window, name);
 }
 
 COLORREF ScreenPixel(HWND window, POINT point) {

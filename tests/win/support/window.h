@@ -68,8 +68,7 @@ bool PressKey(WORD key, bool shift, Condition done) {
   return PumpUntil(done, 5000);
 }
 
-// Brings `window` to the front, lets it paint and saves the screen under it as
-// build/screenshots/<name>.png; false when capturing or saving failed.
+// Brings `window` to the front, lets it paint and saves the screen under it (SaveScreenshot).
 bool SaveWindowScreenshot(HWND window, const std::wstring& name);
 // The colour the screen shows at `point` of `window`'s client area.
 COLORREF ScreenPixel(HWND window, POINT point);
