@@ -179,19 +179,6 @@ std::wstring MessageBoxText(HWND box) {
   return longest;
 }
 
-// Presses and releases the left button at the centre of `control`, through the input queue.
-void ClickCenter(HWND control) {
-  RECT bounds{};
-  GetWindowRect(control, &bounds);
-  SetForegroundWindow(GetAncestor(control, GA_ROOT));
-  SetCursorPos((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
-  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
-    Sleep(50);  // the pointer's move, then the press, reach the window as separate events
-    INPUT input{INPUT_MOUSE};
-    input.mi.dwFlags = flags;
-    SendInput(1, &input, sizeof(INPUT));
-  }
-}
 
 
 

@@ -20,7 +20,9 @@ using namespace testing_support;
 
 std::wstring SelectedItemText(HWND tree) {
   wchar_t text[MAX_PATH] = {};
-  TVITEMW entry{TVIF_TEXT, reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0))};
+  TVITEMW entry{};
+  entry.mask = TVIF_TEXT;
+  entry.hItem = reinterpret_cast<HTREEITEM>(SendMessageW(tree, TVM_GETNEXTITEM, TVGN_CARET, 0));
   entry.pszText = text;
   entry.cchTextMax = MAX_PATH;
   SendMessageW(tree, TVM_GETITEMW, 0, reinterpret_cast<LPARAM>(&entry));

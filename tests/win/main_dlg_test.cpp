@@ -1,9 +1,11 @@
 // The installer window: every page at the prefix's display scale (run at 96, 120, 144 and 192 dpi
 // by dpi_scales.sh), expanding, the option captions and the link, the progress display with its
-// speed, retry notice and taskbar button, and dragging.
+// speed, retry notice and taskbar button, dragging, the keyboard alone (the tab order, Enter and
+// Space) and the accessible names of the picture buttons.
 #include "app/main_dlg.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -167,7 +169,7 @@ TEST(InstallerWindowOptions, ExpandingAndEachCaptionTogglesItsBoxOnly) {
   const int boxes[] = {IDC_AGREE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN, IDC_STARTMENU_SHORTCUT};
   const int captions[] = {IDC_AGREE_LABEL, IDC_DESKTOP_LABEL, IDC_AUTORUN_LABEL, IDC_STARTMENU_LABEL};
   for (int i = 0; i < 4; ++i) {
-    ClickWithMouse(installer.item(captions[i]));
+    ClickCenter(installer.item(captions[i]), Pump);
     for (int j = 0; j < 4; ++j) EXPECT_EQ(Checked(installer.item(boxes[j])), j > i) << captions[i] << " " << boxes[j];
   }
   EXPECT_EQ(ClientSize(window).cy, expanded.bottom - expanded.top) << "collapsed with the agreement taken back";
@@ -189,7 +191,7 @@ TEST(InstallerWindowOptions, TheLinkOpensTheTermsPageAndItsFocusMarkGoesWithTheF
   InstallerWindow installer;
   HWND window = installer.hwnd();
   HWND link = installer.item(IDC_TERMS_LINK);
-  ClickWithMouse(link);
+  ClickCenter(link, Pump);
   EXPECT_EQ(shell.opened, std::vector<std::wstring>{L"http://" VENDOR_SERVER L"/terms.html"});
   ASSERT_EQ(GetFocus(), link);
   // The mark's top line runs along the link's top row, where the label's glyphs do not reach.
@@ -355,6 +357,67 @@ TEST(InstallerWindowMouse, BackgroundIsTheCaptionAndOnlyActiveControlsTakeTheMou
     const RECT rect = RectInParent(installer.item(id));
     EXPECT_EQ(hit(installer.item(id), rect.left + 2, rect.top + 2), id == IDC_OPTIONS_LABEL ? HTTRANSPARENT : HTCLIENT) << id;
   }
+}
+
+// ---- the keyboard alone and a screen reader ----
+
+// The id of the window's child that holds the focus (the directory field's frame has id 0).
+int FocusedId(HWND window) {
+  HWND focus = GetFocus();
+  while (focus && GetParent(focus) != window) focus = GetParent(focus);
+  return !focus ? 0 : GetDlgCtrlID(focus) ? GetDlgCtrlID(focus) : IDC_INSTALL_DIR;
+}
+
+TEST(InstallerWindowKeyboard, TabGoesThroughTheControlsInOrderAndEnterAndSpacePressThem) {
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  CMainDlg& dialog = installer.dialog();
+  SetFocus(installer.item(IDC_AGREE));
+  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return !Checked(installer.item(IDC_AGREE)); }));
+  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return Checked(installer.item(IDC_AGREE)); }));
+  SetFocus(installer.item(IDC_CUSTOM_OPEN));
+  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP_EXPANDED; }));
+  EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_CLOSE)) << "the toggle keeps the focus";
+
+  SetFocus(installer.item(IDC_INSTALL));
+  const std::vector<int> order = {IDC_INSTALL,     IDC_AGREE,  IDC_TERMS_LINK,       IDC_CUSTOM_CLOSE,
+                                  IDC_INSTALL_DIR, IDC_BROWSE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN,
+                                  IDC_STARTMENU_SHORTCUT};
+  for (size_t i = 1; i <= order.size(); ++i) {
+    const int next = order[i % order.size()];
+    EXPECT_TRUE(PressKey(VK_TAB, false, [&] { return FocusedId(window) == next; }))
+        << "Tab to " << next << ", focus on " << FocusedId(window);
+  }
+  for (size_t i = order.size(); i-- > 0;) {
+    const int previous = order[i];
+    EXPECT_TRUE(PressKey(VK_TAB, true, [&] { return FocusedId(window) == previous; }))
+        << "Shift+Tab to " << previous << ", focus on " << FocusedId(window);
+  }
+  SetFocus(installer.item(IDC_CUSTOM_CLOSE));
+  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP; }));
+  EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_OPEN));
+}
+
+std::wstring AccessibleName(HWND control) {
+  win::ComPtr<IAccessible> object;
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, object.put_void())) ||
+      FAILED(object->get_accName(self, &name)) || !name)
+    return L"(none)";
+  std::wstring text(name, SysStringLen(name));
+  SysFreeString(name);
+  return text;
+}
+
+TEST(InstallerWindowAccessibility, PictureButtonsAndTheInstallButtonHaveNames) {
+  win::ComScope com;
+  InstallerWindow installer;
+  for (auto [id, name] : {std::pair{IDC_INSTALL, L"立即安装"}, std::pair{IDC_CLOSE, L"关闭"},
+                          std::pair{IDC_FEATURE1, L"文件管理"}, std::pair{IDC_BROWSE, L"更换目录"}})
+    EXPECT_EQ(AccessibleName(installer.item(id)), name) << id;
 }
 
 }  // namespace

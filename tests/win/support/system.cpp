@@ -103,7 +103,8 @@ int RunUnix(const std::wstring& commandLine, DWORD timeoutMs) {
   const std::wstring status = L"/tmp/tavo-test-" + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(++counter);
   std::wstring line = L"Z:\\bin\\sh -c \"" + commandLine + L" >/dev/null 2>&1; echo $? >" + status + L".tmp && mv " +
                       status + L".tmp " + status + L"\"";
-  STARTUPINFOW startup{sizeof(startup)};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) return -1;
   CloseHandle(process.hThread);
@@ -122,6 +123,21 @@ std::wstring UnixPath(const std::wstring& windowsPath) {
   for (wchar_t& c : path)
     if (c == L'\\') c = L'/';
   return path;
+}
+
+void ClickCenter(HWND control, void (*pause)(DWORD)) {
+  RECT bounds{};
+  GetWindowRect(control, &bounds);
+  SetForegroundWindow(GetAncestor(control, GA_ROOT));
+  SetCursorPos((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
+  for (DWORD flags : {MOUSEEVENTF_LEFTDOWN, MOUSEEVENTF_LEFTUP}) {
+    pause(50);  // the pointer's move, then the press, reach the window as separate events
+    INPUT input{};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    SendInput(1, &input, sizeof(INPUT));
+  }
+  pause(100);
 }
 
 bool SaveScreenshot(HWND window, const std::wstring& name) {
@@ -161,7 +177,8 @@ void ExpectRegistered(bool desktop, bool startMenu, bool startAtLogon) {
 }
 
 Process::Process(const std::wstring& program, const std::wstring& arguments) {
-  STARTUPINFOW startup{sizeof(startup)};
+  STARTUPINFOW startup{};
+  startup.cb = sizeof(startup);
   std::wstring commandLine = L"\"" + program + L"\"" + (arguments.empty() ? L"" : L" " + arguments);
   PROCESS_INFORMATION info{};
   if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &info))

@@ -38,6 +38,9 @@ bool Eventually(Condition condition, DWORD timeoutMs = 15000) {
 int RunUnix(const std::wstring& commandLine, DWORD timeoutMs = 180000);
 // Z:\a\b as the Unix path /a/b.
 std::wstring UnixPath(const std::wstring& windowsPath);
+// Presses and releases the left button at the centre of `control` through the input queue;
+// `pause` lets each step arrive (Sleep for another process's window, a message pump for this thread's).
+void ClickCenter(HWND control, void (*pause)(DWORD) = [](DWORD ms) { Sleep(ms); });
 // Saves the display under `window` as <SCREENSHOT_DIR>/<name>.png (xwd and ImageMagick).
 bool SaveScreenshot(HWND window, const std::wstring& name);
 

@@ -25,12 +25,6 @@ class GdiplusEnvironment final : public ::testing::Environment {
 
 }  // namespace
 
-void EnsureApplicationStarted() {
-  static bool started = false;
-  if (!started) g_module.Init(GetModuleHandleW(nullptr));
-  started = true;
-}
-
 void Pump(DWORD milliseconds) {
   const DWORD start = GetTickCount();
   do {
@@ -51,7 +45,7 @@ void Pump(DWORD milliseconds) {
 }
 
 InstallerWindow::InstallerWindow() {
-  EnsureApplicationStarted();
+  [[maybe_unused]] static const bool started = (g_module.Init(GetModuleHandleW(nullptr)), true);  // once per program
   g_module.AddMessageLoop(&loop_);
   dialog_ = std::make_unique<CMainDlg>();
   if (dialog_->Create(nullptr)) {
@@ -86,22 +80,6 @@ SIZE ClientSize(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
   return {client.right, client.bottom};
-}
-
-void ClickWithMouse(HWND control) {
-  RECT bounds{};
-  GetWindowRect(control, &bounds);
-  SetForegroundWindow(GetAncestor(control, GA_ROOT));
-  SetCursorPos((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
-  Pump(50);
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, &input, sizeof(input));
-  Pump(50);
-  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &input, sizeof(input));
-  Pump(100);
 }
 
 void PressKeyOnly(WORD key, bool shift) {

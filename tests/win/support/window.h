@@ -17,9 +17,6 @@
 
 namespace testing_support {
 
-// Initialises the module once for the whole test program.
-void EnsureApplicationStarted();
-
 // Dispatches the thread's messages for about `milliseconds`, running the window's filter first.
 void Pump(DWORD milliseconds = 100);
 
@@ -44,7 +41,6 @@ class InstallerWindow {
   [[nodiscard]] HWND hwnd() const { return dialog_->m_hWnd; }
   [[nodiscard]] HWND item(int id) const { return GetDlgItem(hwnd(), id); }
   CMainDlg& dialog() { return *dialog_; }
-  CMessageLoop& loop() { return loop_; }
 
  private:
   CMessageLoop loop_;
@@ -57,8 +53,6 @@ std::wstring TextOf(HWND window);
 RECT RectInParent(HWND window);
 SIZE ClientSize(HWND window);
 
-// Moves the pointer to the centre of `control` and clicks the left button through the input queue.
-void ClickWithMouse(HWND control);
 // Presses and releases `key` through the input queue (with Shift held when `shift`), then pumps
 // until `done` holds; returns whether it did.
 void PressKeyOnly(WORD key, bool shift);
