@@ -121,32 +121,6 @@ TEST(InstallerWindowScale, MovingToAMonitorOfTwiceTheScaleDoublesTheLayout) {
   }
 }
 
-// True when some channel of `a` lies well between those of `from` and `to`: a filter's blend.
-bool Blended(COLORREF a, COLORREF from, COLORREF to) {
-  auto between = [](int v, int x, int y) { return v > std::min(x, y) + 8 && v < std::max(x, y) - 8; };
-  return between(GetRValue(a), GetRValue(from), GetRValue(to)) ||
-         between(GetGValue(a), GetGValue(from), GetGValue(to)) || between(GetBValue(a), GetBValue(from), GetBValue(to));
-}
-
-// At 200 % the artwork is drawn for that size, not enlarged: across the install button's top edge
-// (page to face) and the browse button's left edge (border to face) no colour lies between the two.
-TEST(InstallerWindowScale, EdgesAreSharpWhereTheArtHasThem) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  if (installer.dialog().Dpi() != 192) GTEST_SKIP() << "checked at 192 dpi";
-  Command(window, IDC_CUSTOM_OPEN);
-  SaveWindowScreenshot(window, L"sharp-192");  // brings it to the front and paints it
-  for (int id : {IDC_INSTALL, IDC_BROWSE}) {
-    const RECT r = RectInParent(installer.item(id));
-    const bool vertical = id == IDC_INSTALL;  // walk down across the top edge, or right across the left one
-    const POINT first = vertical ? POINT{(r.left + r.right) / 2, r.top - 3} : POINT{r.left, (r.top + r.bottom) / 2};
-    const POINT last = vertical ? POINT{first.x, r.top + 3} : POINT{r.left + 8, first.y};
-    const COLORREF outside = ScreenPixel(window, first), inside = ScreenPixel(window, last);
-    for (POINT p = first; p.x <= last.x && p.y <= last.y; vertical ? ++p.y : ++p.x)
-      EXPECT_FALSE(Blended(ScreenPixel(window, p), outside, inside)) << id << " at " << p.x << "," << p.y;
-  }
-}
-
 // Expanding needs the agreement, taking it back does not collapse, collapsing needs none; the
 // progress page of an expanded window is drawn at the collapsed height. Each caption toggles its
 // own box and no other, by the mouse or by its index.

@@ -81,7 +81,7 @@ TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
     EXPECT_EQ(LoadLink(DesktopLink()), link(row.desktop, mainExe));
     EXPECT_EQ(LoadLink(StartMenuFolder() + L"\\Tavo手机助手.lnk"), link(row.startMenu, mainExe));
     EXPECT_EQ(LoadLink(StartMenuFolder() + L"\\Tavo手机助手卸载.lnk"), link(row.startMenu, uninstaller));
-    if (!row.startMenu) EXPECT_FALSE(Exists(StartMenuFolder()));
+    EXPECT_EQ(Exists(StartMenuFolder()), row.startMenu);
   }
 }
 

@@ -95,6 +95,12 @@ bool HasKey(HKEY root, const std::wstring& key) {
   return RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
 }
 
+std::wstring TextOf(HWND window) {
+  wchar_t text[1024] = {};
+  GetWindowTextW(window, text, 1024);
+  return text;
+}
+
 // Wine starts the Unix program but cannot wait for it: the process handle it returns is signalled
 // at once. So the command runs under /bin/sh, which writes its exit status into a file that is
 // polled through drive Z:.
@@ -117,11 +123,13 @@ int RunUnix(const std::wstring& commandLine, DWORD timeoutMs) {
 }
 
 std::wstring UnixPath(const std::wstring& windowsPath) {
-  wchar_t full[MAX_PATH] = {};
-  GetFullPathNameW(windowsPath.c_str(), MAX_PATH, full, nullptr);  // folds "..\"
-  std::wstring path = full + 2;
-  for (wchar_t& c : path)
-    if (c == L'\\') c = L'/';
+  using ToUnix = char*(CDECL*)(const wchar_t*);  // Wine's own map of drives to Unix folders
+  static const auto toUnix =
+      reinterpret_cast<ToUnix>(reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32"), "wine_get_unix_file_name")));
+  char* unix = toUnix ? toUnix(windowsPath.c_str()) : nullptr;
+  wchar_t path[MAX_PATH * 2] = {};
+  if (unix) MultiByteToWideChar(CP_UTF8, 0, unix, -1, path, MAX_PATH * 2);
+  HeapFree(GetProcessHeap(), 0, unix);
   return path;
 }
 

@@ -24,6 +24,7 @@ std::wstring TempDirectory();
 // A REG_SZ value's text, or nothing when it is missing or of another type.
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name);
 bool HasKey(HKEY root, const std::wstring& key);
+std::wstring TextOf(HWND window);
 
 // Polls `condition` every 20 ms for up to `timeoutMs`; true once it holds.
 template <typename Condition>
@@ -36,7 +37,7 @@ bool Eventually(Condition condition, DWORD timeoutMs = 15000) {
 // Runs a Unix program (absolute path first) and returns its exit code, or -1 when it could not be
 // started or did not end within `timeoutMs`.
 int RunUnix(const std::wstring& commandLine, DWORD timeoutMs = 180000);
-// Z:\a\b as the Unix path /a/b.
+// The Unix path of a Windows path (Wine's).
 std::wstring UnixPath(const std::wstring& windowsPath);
 // Presses and releases the left button at the centre of `control` through the input queue;
 // `pause` lets each step arrive (Sleep for another process's window, a message pump for this thread's).

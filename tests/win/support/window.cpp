@@ -4,7 +4,6 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
-#include "tests/win/support/system.h"
 
 namespace testing_support {
 namespace {
@@ -63,12 +62,6 @@ InstallerWindow::~InstallerWindow() {
 
 bool Checked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-std::wstring TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
-}
-
 RECT RectInParent(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -116,14 +109,6 @@ int InkIn(HWND window, const RECT& rect, COLORREF ground) {
   for (int x = rect.left; x < rect.right; ++x)
     for (int y = rect.top; y < rect.bottom; ++y) ink += ScreenPixel(window, {x, y}) != ground;
   return ink;
-}
-
-DibCanvas::DibCanvas(int width, int height, COLORREF fill)
-    : dc_(CreateCompatibleDC(nullptr)), bitmap_(CreateBitmap(width, height, 1, 32, nullptr)),
-      selection_(dc_.get(), bitmap_.get()) {
-  RECT all{0, 0, width, height};
-  win::UniqueBrush brush(CreateSolidBrush(fill));
-  FillRect(dc_.get(), &all, brush.get());
 }
 
 }  // namespace testing_support

@@ -14,6 +14,7 @@
 #include "platform/shell.h"
 #include "platform/win/handles.h"
 #include "platform/win/message_loop.h"
+#include "tests/win/support/system.h"
 
 namespace testing_support {
 
@@ -23,11 +24,7 @@ void Pump(DWORD milliseconds = 100);
 // Pumps messages until `done` holds or `limitMs` have passed; returns whether it held.
 template <typename Condition>
 bool PumpUntil(Condition done, DWORD limitMs = 10000) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
-    if (done()) return true;
-    Pump(20);
-  }
-  return done();
+  return Eventually([&] { return Pump(10), done(); }, limitMs);
 }
 
 // A CMainDlg created from its template and shown, registered with a loop of its own.
@@ -48,7 +45,6 @@ class InstallerWindow {
 };
 
 bool Checked(HWND box);
-std::wstring TextOf(HWND window);
 // The window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
 SIZE ClientSize(HWND window);
@@ -68,19 +64,6 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& name);
 COLORREF ScreenPixel(HWND window, POINT point);
 // Pixels in `rect` of the window's client area that the screen shows in another colour than `ground`.
 int InkIn(HWND window, const RECT& rect, COLORREF ground);
-
-// A 32-bit bitmap selected into a memory DC, every pixel `fill` at first.
-class DibCanvas {
- public:
-  DibCanvas(int width, int height, COLORREF fill);
-  [[nodiscard]] HDC dc() const { return dc_.get(); }
-  [[nodiscard]] COLORREF At(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-
- private:
-  win::UniqueDc dc_;
-  win::UniqueBitmap bitmap_;
-  win::SelectScope selection_;
-};
 
 // Records what the window asks the shell to open, and opens nothing.
 class RecordingShell final : public platform::IShell {
