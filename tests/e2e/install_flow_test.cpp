@@ -263,18 +263,12 @@ class InstallFlow : public ::testing::Test {
   }
 
   // Everything an installation may leave: the package and its parts, the registration, the
-  // folders the tests install into, and the copies the demo uninstaller runs from (once ended).
+  // folders the tests install into.
   void Clean() {
-    for (const wchar_t* pattern : {L"TavoPhoneAx.zip*", L"TavoUnInstall-*.exe"}) {
-      Eventually([&] {
-        WIN32_FIND_DATAW found;
-        win::UniqueFind search(FindFirstFileW((temp_ + pattern).c_str(), &found));
-        bool left = false;
-        for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found))
-          left |= !DeleteFileW((temp_ + found.cFileName).c_str());
-        return !left;
-      }, 5000);
-    }
+    WIN32_FIND_DATAW found;
+    win::UniqueFind search(FindFirstFileW((temp_ + L"TavoPhoneAx.zip*").c_str(), &found));
+    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found))
+      DeleteFileW((temp_ + found.cFileName).c_str());
     RemoveRegistration();
     RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\TavoPhoneAx");
     RemoveTree(kBase);
@@ -318,8 +312,7 @@ class InstallFlow : public ::testing::Test {
 };
 
 // The whole installation as a user sees it, into the default directory without a desktop link,
-// with a screenshot of every page (build/screenshots/install-*.png); then the suite it started,
-// and its uninstaller.
+// with a screenshot of every page (build/screenshots/install-*.png); then the suite it started.
 TEST_F(InstallFlow, EveryPageFromSetupToTheUninstalledSuite) {
   keepInstallation_ = std::getenv("WALKTHROUGH_SERVER_RUNNING") != nullptr;
   // Slowed as vendor servers are, so that the download page shows its speed.
@@ -364,8 +357,8 @@ TEST_F(InstallFlow, EveryPageFromSetupToTheUninstalledSuite) {
   }
   EXPECT_FALSE(Exists(temp_ + L"TavoPhoneAx.zip")) << "the package stays in the temporary directory";
   const std::wstring suite = directory + L"\\TavoPhoneAx\\Tavo.exe";
-  const std::wstring uninstaller = directory + L"\\TavoPhoneAx\\TavoUnInstall.exe";
-  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString"), L"\"" + uninstaller + L"\"");
+  EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, L"UninstallString"),
+            L"\"" + directory + L"\\TavoPhoneAx\\TavoUnInstall.exe\"");
   EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, suite::kRunKey, suite::kProductName), L"\"" + suite + L"\"");
   EXPECT_EQ(ReadString(HKEY_CURRENT_USER, suite::kVersionKey, suite::kVersionValue), L"1.07");
   ExpectRegistered(false, true, true);
@@ -378,24 +371,7 @@ TEST_F(InstallFlow, EveryPageFromSetupToTheUninstalledSuite) {
       << "the suite did not start";
   Shoot(suiteWindow, L"install-suite");
   PostMessageW(suiteWindow, WM_CLOSE, 0, 0);
-  if (keepInstallation_) return;
-
-  // The uninstaller that the list of installed programs runs removes every entry, also the logon
-  // entry earlier versions wrote into a subkey of Run, and the suite's folder.
-  const std::wstring oldRunKey = std::wstring(suite::kRunKey) + L"\\" + suite::kProductName;
-  ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, oldRunKey.c_str(), L"x", REG_SZ, L"", 2), ERROR_SUCCESS);
-  Process uninstall(uninstaller);
-  HWND box = WaitForMessageBox(uninstall.id());
-  ASSERT_NE(box, nullptr) << "the uninstaller asked nothing";
-  ClickCenter(GetDlgItem(box, IDOK));
-  DWORD code = 1;
-  EXPECT_TRUE(uninstall.WaitForExit(20000, &code) && code == 0);
-  EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, suite::kUninstallKey));
-  EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, oldRunKey));
-  EXPECT_FALSE(ReadString(HKEY_CURRENT_USER, suite::kVersionKey, suite::kVersionValue));
-  ExpectRegistered(false, false, false);
-  EXPECT_FALSE(Exists(StartMenuFolder()));
-  EXPECT_TRUE(Eventually([&] { return !Exists(directory + L"\\TavoPhoneAx"); })) << "the suite's folder stays";
+  EXPECT_TRUE(Eventually([&] { return !IsWindow(suiteWindow); })) << "the suite did not close";
 }
 
 // The browser command for http addresses, replaced by one that records what it was given, and

@@ -84,7 +84,12 @@ std::wstring Lower(std::wstring text) {
 }
 
 TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
-  ScratchFolder choice(L"picker-choice");  // removed at the end, also on failure
+  // A folder the picker's tree reaches in one step from the drive; removed at the end, also on failure.
+  struct Choice {
+    Choice() { CreateDirectoryW(path.c_str(), nullptr); }
+    ~Choice() { RemoveTree(path); }
+    const std::wstring path = L"C:\\picker-choice\\";
+  } choice;
   InstallerWindow installer;
   HWND window = installer.hwnd();
   CMainDlg& dialog = installer.dialog();
@@ -93,7 +98,7 @@ TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
     const char* what;
     std::wstring start, shown, expected;
   } cases[] = {
-      {"a folder taken gets its trailing backslash", choice.path(), L"picker-choice", choice.path()},
+      {"a folder taken gets its trailing backslash", choice.path, L"picker-choice", choice.path},
       {"a drive root keeps its single backslash", L"C:\\", L"C:", L"C:\\"},
       {"cancel keeps the directory, trimmed, and drops typed text", L"  C:\\Apps\\ \t", L"", L"C:\\Apps\\"},
   };
