@@ -2,31 +2,21 @@
 // and the install directory and its field follow the answer.
 #include <windows.h>
 #include <commctrl.h>
-#include <shlobj.h>
 
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cwctype>
-#include <memory>
 #include <string>
 #include <thread>
 
 #include "app/ids.h"
-#include "tests/win/support/suite_stand_ins.h"
+#include "tests/win/support/system.h"
 #include "tests/win/support/window.h"
 
 namespace {
 
 using namespace testing_support;
-
-// Polls `done` until it holds or 30 s have passed (a first start of the prefix is slow).
-template <typename Condition>
-bool WaitFor(Condition done) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < 30000; Sleep(20))
-    if (done()) return true;
-  return done();
-}
 
 std::wstring SelectedItemText(HWND tree) {
   wchar_t text[MAX_PATH] = {};
@@ -40,15 +30,12 @@ std::wstring SelectedItemText(HWND tree) {
 }
 
 // Answers the folder picker that the window's thread is about to show: waits for it and its
-// folder tree, then presses OK (taking the folder the picker starts at, the install directory) or
-// Cancel. Records the picker's title, its owner and whether the window was disabled meanwhile.
+// folder tree (a first start of the prefix is slow), then presses OK once the tree shows the
+// folder named `shown` (the picker starts at the install directory), or Cancel when none is
+// named. Records the picker's title, its owner and whether the window was disabled meanwhile.
 class PickerAnswer {
  public:
-  // `shown`: part of the name of the folder the picker starts at; OK waits until its tree shows it.
-  PickerAnswer(HWND main, bool accept, std::wstring shown = L"")
-      : main_(main), accept_(accept), shown_(std::move(shown)) {
-    worker_ = std::thread([this] { Run(); });
-  }
+  PickerAnswer(HWND main, std::wstring shown) : main_(main), shown_(std::move(shown)), worker_([this] { Run(); }) {}
   ~PickerAnswer() { worker_.join(); }
 
   std::wstring title;
@@ -71,25 +58,22 @@ class PickerAnswer {
   }
   void Run() {
     const DWORD thread = GetWindowThreadProcessId(main_, nullptr);
-    if (!WaitFor([&] { return !EnumThreadWindows(thread, &FindPicker, reinterpret_cast<LPARAM>(this)) && picker_; }))
-      return;
     HWND tree = nullptr;
-    WaitFor([&] {
-      tree = FindWindowExW(picker_, nullptr, L"SysTreeView32", nullptr);
-      return tree && SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0;
-    });
+    if (!Eventually([&] { return !EnumThreadWindows(thread, &FindPicker, reinterpret_cast<LPARAM>(this)) && picker_; }, 30000) ||
+        !Eventually([&] { return (tree = FindWindowExW(picker_, nullptr, L"SysTreeView32", nullptr)) &&
+                                 SendMessageW(tree, TVM_GETCOUNT, 0, 0) > 0; }, 30000))
+      return;
     owner = GetWindow(picker_, GW_OWNER);
     windowDisabled = !IsWindowEnabled(main_);
     EnumChildWindows(picker_, &FindTitle, reinterpret_cast<LPARAM>(&title));
-    if (!shown_.empty()) WaitFor([&] { return tree && SelectedItemText(tree).find(shown_) != std::wstring::npos; });
-    const int button = accept_ ? IDOK : IDCANCEL;
+    if (!shown_.empty()) Eventually([&] { return SelectedItemText(tree).find(shown_) != std::wstring::npos; }, 30000);
+    const int button = shown_.empty() ? IDCANCEL : IDOK;
     SendMessageW(picker_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(picker_, button)));
     answered = true;
   }
 
   HWND main_;
   HWND picker_ = nullptr;
-  bool accept_;
   std::wstring shown_;
   std::thread worker_;
 };
@@ -101,35 +85,30 @@ std::wstring Lower(std::wstring text) {
 
 TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
   // A folder the picker's tree reaches in one step from the drive; removed at the end, also on failure.
-  const std::wstring choice = L"C:\\picker-choice";
-  RemoveTree(choice);
-  CreateDirectoryW(choice.c_str(), nullptr);
-  const std::unique_ptr<const std::wstring, void (*)(const std::wstring*)> removal(&choice, [](const std::wstring* f) { RemoveTree(*f); });
+  struct Choice {
+    Choice() { CreateDirectoryW(path.c_str(), nullptr); }
+    ~Choice() { RemoveTree(path); }
+    const std::wstring path = L"C:\\picker-choice\\";
+  } choice;
   InstallerWindow installer;
   HWND window = installer.hwnd();
   CMainDlg& dialog = installer.dialog();
-  const std::wstring initial = dialog.m_strInstallDir;
   HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
-  // The picker starts at the install directory; OK takes that folder back (choosing another one in
-  // its tree from here races with the picker's own start selection).
   const struct {
     const char* what;
-    std::wstring start, typed;
-    bool accept;
-    std::wstring shown, expected;
+    std::wstring start, shown, expected;
   } cases[] = {
-      {"a folder taken gets its trailing backslash", choice + L"\\", L"", true, L"picker-choice", choice + L"\\"},
-      {"a drive root keeps its single backslash", L"C:\\", L"", true, L"C:", L"C:\\"},
-      {"cancel keeps the directory and resets typed text", initial, L"D:\\typed by the user", false, L"", initial},
-      {"the directory is trimmed when shown", L"  C:\\Apps\\ \t", L"", false, L"", L"C:\\Apps\\"},
+      {"a folder taken gets its trailing backslash", choice.path, L"picker-choice", choice.path},
+      {"a drive root keeps its single backslash", L"C:\\", L"C:", L"C:\\"},
+      {"cancel keeps the directory, trimmed, and drops typed text", L"  C:\\Apps\\ \t", L"", L"C:\\Apps\\"},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
     dialog.m_strInstallDir = c.start;
-    if (!c.typed.empty()) SetWindowTextW(field, c.typed.c_str());
-    PickerAnswer answer(window, c.accept, c.shown);
+    SetWindowTextW(field, L"D:\\typed by the user");
+    PickerAnswer answer(window, c.shown);
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), reinterpret_cast<LPARAM>(installer.item(IDC_BROWSE)));
-    WaitFor([&] { return answer.answered.load(); });
+    Eventually([&] { return answer.answered.load(); }, 60000);
     ASSERT_TRUE(answer.answered) << "no folder picker appeared";
     EXPECT_EQ(answer.title, L"选择解压文件路径");
     // Owned by the window, which is disabled meanwhile: no install can start under the picker.

@@ -1,9 +1,11 @@
 // The installer window: every page at the prefix's display scale (run at 96, 120, 144 and 192 dpi
 // by dpi_scales.sh), expanding, the option captions and the link, the progress display with its
-// speed, retry notice and taskbar button, and dragging.
+// speed, retry notice and taskbar button, dragging, the keyboard alone (the tab order, Enter and
+// Space) and the accessible names of the picture buttons.
 #include "app/main_dlg.h"
 
 #include <commctrl.h>
+#include <oleacc.h>
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -14,6 +16,7 @@
 #include "app/prompt.h"
 #include "app/taskbar.h"
 #include "skin/dpi.h"
+#include "tests/win/support/system.h"
 #include "tests/win/support/window.h"
 
 namespace {
@@ -107,92 +110,52 @@ TEST(InstallerWindowScale, MovingToAMonitorOfTwiceTheScaleDoublesTheLayout) {
   EXPECT_EQ(installer.dialog().Dpi(), 2 * dpi);
   RECT frame{};
   GetWindowRect(window, &frame);
-  EXPECT_EQ(frame.left, 40);
-  EXPECT_EQ(frame.top, 30);
+  EXPECT_TRUE(frame.left == 40 && frame.top == 30) << "not at the suggested place";
   EXPECT_NEAR(ClientSize(window).cx, 2 * client.cx, 1);
   EXPECT_NEAR(ClientSize(window).cy, 2 * client.cy, 1);
   for (const auto& [control, rect] : before) {
     const RECT now = RectInParent(control);
-    SCOPED_TRACE(GetDlgCtrlID(control));
-    EXPECT_NEAR(now.left, 2 * rect.left, 1);
-    EXPECT_NEAR(now.top, 2 * rect.top, 1);
-    EXPECT_NEAR(now.right, 2 * rect.right, 1);
-    EXPECT_NEAR(now.bottom, 2 * rect.bottom, 1);
+    EXPECT_TRUE(std::abs(now.left - 2 * rect.left) <= 1 && std::abs(now.top - 2 * rect.top) <= 1 &&
+                std::abs(now.right - 2 * rect.right) <= 1 && std::abs(now.bottom - 2 * rect.bottom) <= 1)
+        << "control " << GetDlgCtrlID(control);
   }
 }
 
-// True when some channel of `a` lies well between those of `from` and `to`: a filter's blend.
-bool Blended(COLORREF a, COLORREF from, COLORREF to) {
-  auto between = [](int v, int x, int y) { return v > std::min(x, y) + 8 && v < std::max(x, y) - 8; };
-  return between(GetRValue(a), GetRValue(from), GetRValue(to)) ||
-         between(GetGValue(a), GetGValue(from), GetGValue(to)) || between(GetBValue(a), GetBValue(from), GetBValue(to));
-}
-
-// At 200 % the artwork is drawn for that size, not enlarged: across the install button's top edge
-// (page to face) and the browse button's left edge (border to face) no colour lies between the two.
-TEST(InstallerWindowScale, EdgesAreSharpWhereTheArtHasThem) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  if (installer.dialog().Dpi() != 192) GTEST_SKIP() << "checked at 192 dpi";
-  Command(window, IDC_CUSTOM_OPEN);
-  SaveWindowScreenshot(window, L"sharp-192");  // brings it to the front and paints it
-  for (int id : {IDC_INSTALL, IDC_BROWSE}) {
-    const RECT r = RectInParent(installer.item(id));
-    const bool vertical = id == IDC_INSTALL;  // walk down across the top edge, or right across the left one
-    const POINT first = vertical ? POINT{(r.left + r.right) / 2, r.top - 3} : POINT{r.left, (r.top + r.bottom) / 2};
-    const POINT last = vertical ? POINT{first.x, r.top + 3} : POINT{r.left + 8, first.y};
-    const COLORREF outside = ScreenPixel(window, first), inside = ScreenPixel(window, last);
-    for (POINT p = first; p.x <= last.x && p.y <= last.y; vertical ? ++p.y : ++p.x)
-      EXPECT_FALSE(Blended(ScreenPixel(window, p), outside, inside)) << id << " at " << p.x << "," << p.y;
-  }
-}
-
-TEST(InstallerWindowExpand, OnlyWithTheAgreementAndUncheckingLeavesItExpanded) {
+// Expanding needs the agreement, taking it back does not collapse, collapsing needs none; the
+// progress page of an expanded window is drawn at the collapsed height. Each caption toggles its
+// own box and no other, by the mouse or by its index.
+TEST(InstallerWindowOptions, ExpandingAndEachCaptionTogglesItsBoxOnly) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
   const SIZE collapsed = ClientSize(window);
   SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_UNCHECKED, 0);
   Command(window, IDC_CUSTOM_OPEN);
   EXPECT_EQ(ClientSize(window).cy, collapsed.cy) << "expanded without the agreement";
-
   SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_CHECKED, 0);
   RECT before{}, expanded{};
   GetWindowRect(window, &before);
   Command(window, IDC_CUSTOM_OPEN);
   GetWindowRect(window, &expanded);
   EXPECT_EQ(expanded.bottom - expanded.top, collapsed.cy + skin::Scale(200, installer.dialog().Dpi()));
-  EXPECT_EQ(expanded.top, before.top);
-  EXPECT_EQ(expanded.left, before.left);
+  EXPECT_TRUE(expanded.top == before.top && expanded.left == before.left) << "the expanded window moved";
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
-  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
 
-  // Taking the agreement back does not collapse; collapsing needs no agreement.
-  SendMessageW(window, WM_OPTION_LABEL_CLICKED, 1, 0);
-  EXPECT_FALSE(Checked(installer.item(IDC_AGREE)));
-  EXPECT_EQ(ClientSize(window).cy, expanded.bottom - expanded.top);
+  const int boxes[] = {IDC_AGREE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN, IDC_STARTMENU_SHORTCUT};
+  const int captions[] = {IDC_AGREE_LABEL, IDC_DESKTOP_LABEL, IDC_AUTORUN_LABEL, IDC_STARTMENU_LABEL};
+  for (int i = 0; i < 4; ++i) {
+    ClickCenter(installer.item(captions[i]), Pump);
+    for (int j = 0; j < 4; ++j) EXPECT_EQ(Checked(installer.item(boxes[j])), j > i) << captions[i] << " " << boxes[j];
+  }
+  EXPECT_EQ(ClientSize(window).cy, expanded.bottom - expanded.top) << "collapsed with the agreement taken back";
+  for (WPARAM index : {0u, 5u, 1232u, 1u}) SendMessageW(window, WM_OPTION_LABEL_CLICKED, index, 0);
+  for (int box : boxes) EXPECT_EQ(Checked(installer.item(box)), box == IDC_AGREE) << "index out of 1..4 changed " << box;
   Command(window, IDC_CUSTOM_CLOSE);
   EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
-
-  // The progress page of an expanded window is drawn at the collapsed height.
   Command(window, IDC_CUSTOM_OPEN);
   installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
   EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
-}
-
-TEST(InstallerWindowOptions, ClickingACaptionTogglesItsBoxAndOnlyThatBox) {
-  InstallerWindow installer;
-  HWND window = installer.hwnd();
-  Command(window, IDC_CUSTOM_OPEN);  // bring the option rows into view
-  const int boxes[] = {IDC_AGREE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN, IDC_STARTMENU_SHORTCUT};
-  const int captions[] = {IDC_AGREE_LABEL, IDC_DESKTOP_LABEL, IDC_AUTORUN_LABEL, IDC_STARTMENU_LABEL};
-  for (int i = 0; i < 4; ++i) {
-    ClickWithMouse(installer.item(captions[i]));
-    for (int j = 0; j < 4; ++j) EXPECT_EQ(Checked(installer.item(boxes[j])), j > i) << captions[i] << " " << boxes[j];
-  }
-  for (WPARAM index : {0u, 5u, 1232u}) SendMessageW(window, WM_OPTION_LABEL_CLICKED, index, 0);
-  for (int box : boxes) EXPECT_FALSE(Checked(installer.item(box))) << "an index out of 1..4 changed " << box;
 }
 
 // A click opens the terms and focuses the link without a mark; once the keyboard is used the
@@ -202,7 +165,7 @@ TEST(InstallerWindowOptions, TheLinkOpensTheTermsPageAndItsFocusMarkGoesWithTheF
   InstallerWindow installer;
   HWND window = installer.hwnd();
   HWND link = installer.item(IDC_TERMS_LINK);
-  ClickWithMouse(link);
+  ClickCenter(link, Pump);
   EXPECT_EQ(shell.opened, std::vector<std::wstring>{L"http://" VENDOR_SERVER L"/terms.html"});
   ASSERT_EQ(GetFocus(), link);
   // The mark's top line runs along the link's top row, where the label's glyphs do not reach.
@@ -232,11 +195,13 @@ class RecordingTaskbar final : public ITaskbarProgress, public IPrompt {
   void SetValue(HWND, std::uint64_t done, std::uint64_t total) override {
     values.push_back(static_cast<int>(done * 100 / (total ? total : 1)));
   }
-  int Show(HWND, const std::wstring&, const std::wstring&, UINT) override {
+  int Show(HWND, const std::wstring& text, const std::wstring&, UINT) override {
     statesWhileShown.push_back(state);
+    texts.push_back(text);
     return IDCANCEL;
   }
   State state = State::kNone;
+  std::vector<std::wstring> texts;
   std::vector<int> values;
   std::vector<State> statesWhileShown;
 };
@@ -273,6 +238,26 @@ TEST(InstallerWindowProgress, BarTextAndTaskbarFollowTheDownloadExtractionAndFin
   EXPECT_EQ(TextOf(installer.item(IDC_INSTALL)), L"立即体验");
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_INSTALL)));
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_PROGRESS)));
+}
+
+// The install command starts nothing without a usable directory (a box says so, no parent is
+// made) or without the agreement (the one directory level is made, nothing else happens).
+TEST(InstallerWindowProgress, AMissingParentOrAgreementStartsNothing) {
+  RecordingTaskbar prompts;
+  ScratchFolder base(L"TavoInstallCommand");
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
+  SetWindowTextW(field, (base.path() + L"missing\\child\\").c_str());
+  Command(window, IDC_INSTALL);
+  EXPECT_EQ(prompts.texts, std::vector<std::wstring>{L"未知的位置,请确定目录是否存在或手动创建目录"});
+  EXPECT_FALSE(Exists(base.path() + L"missing")) << "a parent of the install directory was made";
+  SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_UNCHECKED, 0);
+  SetWindowTextW(field, (base.path() + L"no-agreement").c_str());
+  Command(window, IDC_INSTALL);
+  EXPECT_TRUE(Exists(base.path() + L"no-agreement"));
+  EXPECT_TRUE(IsWindowVisible(installer.item(IDC_INSTALL)) && !IsWindowVisible(installer.item(IDC_PROGRESS)));
+  EXPECT_EQ(prompts.texts.size(), 1u);
 }
 
 // The width of `text` in `label`'s font.
@@ -346,6 +331,67 @@ TEST(InstallerWindowMouse, BackgroundIsTheCaptionAndOnlyActiveControlsTakeTheMou
     const RECT rect = RectInParent(installer.item(id));
     EXPECT_EQ(hit(installer.item(id), rect.left + 2, rect.top + 2), id == IDC_OPTIONS_LABEL ? HTTRANSPARENT : HTCLIENT) << id;
   }
+}
+
+// ---- the keyboard alone and a screen reader ----
+
+// The id of the window's child that holds the focus (the directory field's frame has id 0).
+int FocusedId(HWND window) {
+  HWND focus = GetFocus();
+  while (focus && GetParent(focus) != window) focus = GetParent(focus);
+  return !focus ? 0 : GetDlgCtrlID(focus) ? GetDlgCtrlID(focus) : IDC_INSTALL_DIR;
+}
+
+TEST(InstallerWindowKeyboard, TabGoesThroughTheControlsInOrderAndEnterAndSpacePressThem) {
+  InstallerWindow installer;
+  HWND window = installer.hwnd();
+  CMainDlg& dialog = installer.dialog();
+  SetFocus(installer.item(IDC_AGREE));
+  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return !Checked(installer.item(IDC_AGREE)); }));
+  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return Checked(installer.item(IDC_AGREE)); }));
+  SetFocus(installer.item(IDC_CUSTOM_OPEN));
+  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP_EXPANDED; }));
+  EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_CLOSE)) << "the toggle keeps the focus";
+
+  SetFocus(installer.item(IDC_INSTALL));
+  const std::vector<int> order = {IDC_INSTALL,     IDC_AGREE,  IDC_TERMS_LINK,       IDC_CUSTOM_CLOSE,
+                                  IDC_INSTALL_DIR, IDC_BROWSE, IDC_DESKTOP_SHORTCUT, IDC_AUTORUN,
+                                  IDC_STARTMENU_SHORTCUT};
+  for (size_t i = 1; i <= order.size(); ++i) {
+    const int next = order[i % order.size()];
+    EXPECT_TRUE(PressKey(VK_TAB, false, [&] { return FocusedId(window) == next; }))
+        << "Tab to " << next << ", focus on " << FocusedId(window);
+  }
+  for (size_t i = order.size(); i-- > 0;) {
+    const int previous = order[i];
+    EXPECT_TRUE(PressKey(VK_TAB, true, [&] { return FocusedId(window) == previous; }))
+        << "Shift+Tab to " << previous << ", focus on " << FocusedId(window);
+  }
+  SetFocus(installer.item(IDC_CUSTOM_CLOSE));
+  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP; }));
+  EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_OPEN));
+}
+
+std::wstring AccessibleName(HWND control) {
+  win::ComPtr<IAccessible> object;
+  VARIANT self{};
+  self.vt = VT_I4;
+  self.lVal = CHILDID_SELF;
+  BSTR name = nullptr;
+  if (FAILED(AccessibleObjectFromWindow(control, static_cast<DWORD>(OBJID_CLIENT), IID_IAccessible, object.put_void())) ||
+      FAILED(object->get_accName(self, &name)) || !name)
+    return L"(none)";
+  std::wstring text(name, SysStringLen(name));
+  SysFreeString(name);
+  return text;
+}
+
+TEST(InstallerWindowAccessibility, PictureButtonsAndTheInstallButtonHaveNames) {
+  win::ComScope com;
+  InstallerWindow installer;
+  for (auto [id, name] : {std::pair{IDC_INSTALL, L"立即安装"}, std::pair{IDC_CLOSE, L"关闭"},
+                          std::pair{IDC_FEATURE1, L"文件管理"}, std::pair{IDC_BROWSE, L"更换目录"}})
+    EXPECT_EQ(AccessibleName(installer.item(id)), name) << id;
 }
 
 }  // namespace

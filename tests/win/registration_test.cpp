@@ -12,54 +12,12 @@
 #include <optional>
 #include <string>
 
-#include "platform/win/handles.h"
-#include "tests/win/support/suite_stand_ins.h"
+#include "tests/win/support/system.h"
+#include "tools/demo/suite.h"
 
 namespace {
 
 using namespace testing_support;
-
-constexpr wchar_t kProductName[] = L"Tavo手机助手";
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-// Where older installers put the logon entry, and where Windows never looks.
-constexpr wchar_t kProductRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run\\Tavo手机助手";
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
-constexpr wchar_t kVersionKey[] = L"Software\\QXLDvesion";
-
-// A REG_SZ value's text (without the one terminator RegSetValueExW may store), or nothing when the
-// value is missing or of another type.
-std::optional<std::wstring> ReadString(HKEY root, const wchar_t* key, const wchar_t* name) {
-  win::UniqueHKey opened;
-  wchar_t buffer[1024] = {};
-  DWORD type = 0, bytes = sizeof(buffer);
-  if (RegOpenKeyExW(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS ||
-      RegQueryValueExW(opened.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buffer), &bytes) != ERROR_SUCCESS ||
-      type != REG_SZ || bytes % 2 != 0)
-    return std::nullopt;
-  std::wstring text(buffer, bytes / sizeof(wchar_t));
-  if (!text.empty() && text.back() == L'\0') text.pop_back();
-  return text;
-}
-
-DWORD ValueCount(HKEY root, const wchar_t* key) {
-  win::UniqueHKey opened;
-  DWORD values = 0;
-  if (RegOpenKeyExW(root, key, 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return 0;
-  RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
-                   nullptr, nullptr);
-  return values;
-}
-
-bool KeyExists(HKEY root, const wchar_t* key) {
-  win::UniqueHKey opened;
-  return RegOpenKeyExW(root, key, 0, KEY_READ, opened.put()) == ERROR_SUCCESS;
-}
-
-std::wstring FolderPath(int csidl) {
-  wchar_t path[MAX_PATH] = {};
-  SHGetFolderPathW(nullptr, csidl, nullptr, SHGFP_TYPE_CURRENT, path);
-  return path;
-}
 
 // A link's target and description, or nothing when it cannot be loaded.
 std::optional<std::pair<std::wstring, std::wstring>> LoadLink(const std::wstring& path) {
@@ -74,26 +32,6 @@ std::optional<std::pair<std::wstring, std::wstring>> LoadLink(const std::wstring
   return std::pair{std::wstring(target), std::wstring(description)};
 }
 
-// Everything registration may leave behind is removed when made and again when it goes, so that a
-// test that fails half-way (or a run that crashed) leaves the shared prefix as it found it.
-class RegistrationTraces {
- public:
-  RegistrationTraces() { Remove(); }
-  ~RegistrationTraces() { Remove(); }
-  RegistrationTraces(const RegistrationTraces&) = delete;
-  RegistrationTraces& operator=(const RegistrationTraces&) = delete;
-  void Remove() const {  // absent keys, values and files are fine
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
-    RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, kRunKey, kProductName);
-    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kProductRunKey);
-    RegDeleteTreeW(HKEY_CURRENT_USER, kVersionKey);
-    DeleteFileW(desktopLink.c_str());
-    RemoveTree(startMenu);
-  }
-  const std::wstring desktopLink = FolderPath(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Tavo手机助手.lnk";
-  const std::wstring startMenu = FolderPath(CSIDL_PROGRAMS) + L"\\Tavo手机助手";
-};
-
 // The suite installed into a folder whose path has spaces, as below "C:\Program Files (x86)";
 // the two calls that follow a finished extraction, for each choice of the three options, and a
 // second installation over the first.
@@ -101,45 +39,49 @@ TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
   win::ComScope com;
   RegistrationTraces traces;
   ScratchFolder install(L"Tavo Registration Test");
-  const std::wstring suite = install.path() + L"TavoPhoneAx";
-  CreateDirectoryW(suite.c_str(), nullptr);
-  const std::wstring mainExe = suite + L"\\Tavo.exe", uninstaller = suite + L"\\TavoUnInstall.exe";
+  const std::wstring mainExe = install.path() + L"Tavo.exe", uninstaller = install.path() + L"TavoUnInstall.exe";
   // Real programs, so that the links resolve as they do after an installation.
   for (const std::wstring& copy : {mainExe, uninstaller})
     ASSERT_TRUE(CopyFileW(StandInProgram(L"QXLD_Helper.exe").c_str(), copy.c_str(), FALSE));
-  auto link = [](const std::wstring& target) { return std::pair{target, target}; };
-
+  auto link = [](bool made, const std::wstring& target) {
+    return made ? std::optional(std::pair{target, target}) : std::nullopt;
+  };
   const struct {
     bool again;  // over the previous row's installation
-    int desktop, startMenu, startAtBoot;
+    bool desktop, startMenu, startAtBoot;
   } rows[] = {{false, 1, 1, 1}, {true, 1, 1, 1}, {false, 0, 0, 0}, {false, 1, 0, 0}, {false, 0, 1, 0}, {false, 0, 0, 1}};
   for (const auto& row : rows) {
     SCOPED_TRACE(testing::Message() << "desktop " << row.desktop << ", start menu " << row.startMenu
                                     << ", start at boot " << row.startAtBoot << (row.again ? ", again" : ""));
-    if (!row.again) traces.Remove();
+    if (!row.again) RemoveRegistration();
     EXPECT_EQ(RegisterProduct(mainExe, 0, row.desktop, row.startMenu, row.startAtBoot), 1);
     if (!row.again) {
-      EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kUninstallKey)) << "the main program's call wrote the uninstall entry";
-      EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kVersionKey));
+      EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, suite::kUninstallKey)) << "the main program's call wrote the uninstall entry";
+      EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, suite::kVersionKey));
     }
     EXPECT_EQ(RegisterProduct(uninstaller, 1, 0, row.startMenu, 0), 1);
 
     // The uninstall command is a command line; the icon a plain path.
     const std::pair<const wchar_t*, std::wstring> entry[] = {
-        {L"DisplayName", kProductName}, {L"DisplayVersion", L"1.07"}, {L"URLInfoAbout", L"http://" VENDOR_SERVER L"/"},
-        {L"UninstallString", L"\"" + uninstaller + L"\""}, {L"DisplayIcon", uninstaller}, {L"Publisher", kProductName}};
-    for (const auto& [name, data] : entry) EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kUninstallKey, name), data) << name;
-    EXPECT_EQ(ValueCount(HKEY_LOCAL_MACHINE, kUninstallKey), std::size(entry));
-    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, kVersionKey, L"CurrentVesion"), L"1.07");
+        {L"DisplayName", suite::kProductName}, {L"DisplayVersion", L"1.07"},
+        {L"URLInfoAbout", L"http://" VENDOR_SERVER L"/"}, {L"UninstallString", L"\"" + uninstaller + L"\""},
+        {L"DisplayIcon", uninstaller}, {L"Publisher", suite::kProductName}};
+    win::UniqueHKey key;
+    DWORD values = 0;
+    ASSERT_EQ(RegOpenKeyExW(HKEY_LOCAL_MACHINE, suite::kUninstallKey, 0, KEY_READ, key.put()), ERROR_SUCCESS);
+    RegQueryInfoKeyW(key.get(), nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, &values, nullptr, nullptr,
+                     nullptr, nullptr);
+    EXPECT_EQ(values, std::size(entry));
+    for (const auto& [name, data] : entry) EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, suite::kUninstallKey, name), data) << name;
+    EXPECT_EQ(ReadString(HKEY_CURRENT_USER, suite::kVersionKey, suite::kVersionValue), L"1.07");
     // The logon entry is a value of the Run key itself, where Windows reads it, and a command line.
-    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, kRunKey, kProductName),
+    EXPECT_EQ(ReadString(HKEY_LOCAL_MACHINE, suite::kRunKey, suite::kProductName),
               row.startAtBoot ? std::optional(L"\"" + mainExe + L"\"") : std::nullopt);
-    EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, kProductRunKey));
-    EXPECT_EQ(LoadLink(traces.desktopLink), row.desktop ? std::optional(link(mainExe)) : std::nullopt);
-    EXPECT_EQ(LoadLink(traces.startMenu + L"\\Tavo手机助手.lnk"), row.startMenu ? std::optional(link(mainExe)) : std::nullopt);
-    EXPECT_EQ(LoadLink(traces.startMenu + L"\\Tavo手机助手卸载.lnk"),
-              row.startMenu ? std::optional(link(uninstaller)) : std::nullopt);
-    if (!row.startMenu) EXPECT_EQ(GetFileAttributesW(traces.startMenu.c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, std::wstring(suite::kRunKey) + L"\\" + suite::kProductName));
+    EXPECT_EQ(LoadLink(DesktopLink()), link(row.desktop, mainExe));
+    EXPECT_EQ(LoadLink(StartMenuFolder() + L"\\Tavo手机助手.lnk"), link(row.startMenu, mainExe));
+    EXPECT_EQ(LoadLink(StartMenuFolder() + L"\\Tavo手机助手卸载.lnk"), link(row.startMenu, uninstaller));
+    EXPECT_EQ(Exists(StartMenuFolder()), row.startMenu);
   }
 }
 

@@ -4,7 +4,6 @@
 #include <gdiplus.h>
 #include <gtest/gtest.h>
 
-#include "platform/win/handles.h"
 
 namespace testing_support {
 namespace {
@@ -23,27 +22,7 @@ class GdiplusEnvironment final : public ::testing::Environment {
 };
 [[maybe_unused]] ::testing::Environment* const kGdiplus = ::testing::AddGlobalTestEnvironment(new GdiplusEnvironment);
 
-bool PngEncoder(CLSID* clsid) {
-  UINT count = 0, bytes = 0;
-  if (Gdiplus::GetImageEncodersSize(&count, &bytes) != Gdiplus::Ok || bytes == 0) return false;
-  std::vector<unsigned char> buffer(bytes);
-  auto* encoders = reinterpret_cast<Gdiplus::ImageCodecInfo*>(buffer.data());
-  if (Gdiplus::GetImageEncoders(count, bytes, encoders) != Gdiplus::Ok) return false;
-  for (UINT i = 0; i < count; ++i) {
-    if (std::wstring(encoders[i].MimeType) != L"image/png") continue;
-    *clsid = encoders[i].Clsid;
-    return true;
-  }
-  return false;
-}
-
 }  // namespace
-
-void EnsureApplicationStarted() {
-  static bool started = false;
-  if (!started) g_module.Init(GetModuleHandleW(nullptr));
-  started = true;
-}
 
 void Pump(DWORD milliseconds) {
   const DWORD start = GetTickCount();
@@ -65,7 +44,7 @@ void Pump(DWORD milliseconds) {
 }
 
 InstallerWindow::InstallerWindow() {
-  EnsureApplicationStarted();
+  [[maybe_unused]] static const bool started = (g_module.Init(GetModuleHandleW(nullptr)), true);  // once per program
   g_module.AddMessageLoop(&loop_);
   dialog_ = std::make_unique<CMainDlg>();
   if (dialog_->Create(nullptr)) {
@@ -83,12 +62,6 @@ InstallerWindow::~InstallerWindow() {
 
 bool Checked(HWND box) { return SendMessageW(box, BM_GETCHECK, 0, 0) == BST_CHECKED; }
 
-std::wstring TextOf(HWND window) {
-  wchar_t text[512] = {};
-  GetWindowTextW(window, text, 512);
-  return text;
-}
-
 RECT RectInParent(HWND window) {
   RECT rect{};
   GetWindowRect(window, &rect);
@@ -100,22 +73,6 @@ SIZE ClientSize(HWND window) {
   RECT client{};
   GetClientRect(window, &client);
   return {client.right, client.bottom};
-}
-
-void ClickWithMouse(HWND control) {
-  RECT bounds{};
-  GetWindowRect(control, &bounds);
-  SetForegroundWindow(GetAncestor(control, GA_ROOT));
-  SetCursorPos((bounds.left + bounds.right) / 2, (bounds.top + bounds.bottom) / 2);
-  Pump(50);
-  INPUT input{};
-  input.type = INPUT_MOUSE;
-  input.mi.dwFlags = MOUSEEVENTF_LEFTDOWN;
-  SendInput(1, &input, sizeof(input));
-  Pump(50);
-  input.mi.dwFlags = MOUSEEVENTF_LEFTUP;
-  SendInput(1, &input, sizeof(input));
-  Pump(100);
 }
 
 void PressKeyOnly(WORD key, bool shift) {
@@ -138,24 +95,7 @@ bool SaveWindowScreenshot(HWND window, const std::wstring& name) {
   SetWindowPos(window, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   RedrawWindow(window, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
   Pump(200);
-  RECT rect{};
-  GetWindowRect(window, &rect);
-  const int width = rect.right - rect.left, height = rect.bottom - rect.top;
-  win::WindowDc screen(nullptr);
-  win::UniqueDc memory(CreateCompatibleDC(screen.get()));
-  win::UniqueBitmap picture(CreateCompatibleBitmap(screen.get(), width, height));
-  if (!memory || !picture) return false;
-  {
-    win::SelectScope selection(memory.get(), picture.get());
-    if (!BitBlt(memory.get(), 0, 0, width, height, screen.get(), rect.left, rect.top, SRCCOPY)) return false;
-  }
-  CLSID png{};
-  std::unique_ptr<Gdiplus::Bitmap> bitmap(Gdiplus::Bitmap::FromHBITMAP(picture.get(), nullptr));
-  wchar_t folder[MAX_PATH] = {};
-  GetFullPathNameW(SCREENSHOT_DIR, MAX_PATH, folder, nullptr);
-  CreateDirectoryW(folder, nullptr);  // already there is fine
-  const std::wstring path = std::wstring(folder) + L"\\" + name + L".png";
-  return PngEncoder(&png) && bitmap && bitmap->Save(path.c_str(), &png, nullptr) == Gdiplus::Ok;
+  return SaveScreenshot(window, name);
 }
 
 COLORREF ScreenPixel(HWND window, POINT point) {
@@ -169,14 +109,6 @@ int InkIn(HWND window, const RECT& rect, COLORREF ground) {
   for (int x = rect.left; x < rect.right; ++x)
     for (int y = rect.top; y < rect.bottom; ++y) ink += ScreenPixel(window, {x, y}) != ground;
   return ink;
-}
-
-DibCanvas::DibCanvas(int width, int height, COLORREF fill)
-    : dc_(CreateCompatibleDC(nullptr)), bitmap_(CreateBitmap(width, height, 1, 32, nullptr)),
-      selection_(dc_.get(), bitmap_.get()) {
-  RECT all{0, 0, width, height};
-  win::UniqueBrush brush(CreateSolidBrush(fill));
-  FillRect(dc_.get(), &all, brush.get());
 }
 
 }  // namespace testing_support

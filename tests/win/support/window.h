@@ -14,11 +14,9 @@
 #include "platform/shell.h"
 #include "platform/win/handles.h"
 #include "platform/win/message_loop.h"
+#include "tests/win/support/system.h"
 
 namespace testing_support {
-
-// Initialises the module once for the whole test program.
-void EnsureApplicationStarted();
 
 // Dispatches the thread's messages for about `milliseconds`, running the window's filter first.
 void Pump(DWORD milliseconds = 100);
@@ -26,11 +24,7 @@ void Pump(DWORD milliseconds = 100);
 // Pumps messages until `done` holds or `limitMs` have passed; returns whether it held.
 template <typename Condition>
 bool PumpUntil(Condition done, DWORD limitMs = 10000) {
-  for (DWORD start = GetTickCount(); GetTickCount() - start < limitMs;) {
-    if (done()) return true;
-    Pump(20);
-  }
-  return done();
+  return Eventually([&] { return Pump(10), done(); }, limitMs);
 }
 
 // A CMainDlg created from its template and shown, registered with a loop of its own.
@@ -44,7 +38,6 @@ class InstallerWindow {
   [[nodiscard]] HWND hwnd() const { return dialog_->m_hWnd; }
   [[nodiscard]] HWND item(int id) const { return GetDlgItem(hwnd(), id); }
   CMainDlg& dialog() { return *dialog_; }
-  CMessageLoop& loop() { return loop_; }
 
  private:
   CMessageLoop loop_;
@@ -52,13 +45,10 @@ class InstallerWindow {
 };
 
 bool Checked(HWND box);
-std::wstring TextOf(HWND window);
 // The window's rectangle in its parent's client coordinates.
 RECT RectInParent(HWND window);
 SIZE ClientSize(HWND window);
 
-// Moves the pointer to the centre of `control` and clicks the left button through the input queue.
-void ClickWithMouse(HWND control);
 // Presses and releases `key` through the input queue (with Shift held when `shift`), then pumps
 // until `done` holds; returns whether it did.
 void PressKeyOnly(WORD key, bool shift);
@@ -68,26 +58,12 @@ bool PressKey(WORD key, bool shift, Condition done) {
   return PumpUntil(done, 5000);
 }
 
-// Brings `window` to the front, lets it paint and saves the screen under it as
-// build/screenshots/<name>.png; false when capturing or saving failed.
+// Brings `window` to the front, lets it paint and saves the screen under it (SaveScreenshot).
 bool SaveWindowScreenshot(HWND window, const std::wstring& name);
 // The colour the screen shows at `point` of `window`'s client area.
 COLORREF ScreenPixel(HWND window, POINT point);
 // Pixels in `rect` of the window's client area that the screen shows in another colour than `ground`.
 int InkIn(HWND window, const RECT& rect, COLORREF ground);
-
-// A 32-bit bitmap selected into a memory DC, every pixel `fill` at first.
-class DibCanvas {
- public:
-  DibCanvas(int width, int height, COLORREF fill);
-  [[nodiscard]] HDC dc() const { return dc_.get(); }
-  [[nodiscard]] COLORREF At(int x, int y) const { return GetPixel(dc_.get(), x, y); }
-
- private:
-  win::UniqueDc dc_;
-  win::UniqueBitmap bitmap_;
-  win::SelectScope selection_;
-};
 
 // Records what the window asks the shell to open, and opens nothing.
 class RecordingShell final : public platform::IShell {
