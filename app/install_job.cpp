@@ -291,6 +291,8 @@ InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& f
     result = progress.space;
   else if (Cancelled())
     result.outcome = InstallOutcome::kCancelled;
+  else if (result.downloadResult == DL_CHECKSUM_MISMATCH)
+    result.outcome = InstallOutcome::kPackageRejected;  // the engine has deleted what it fetched
   else
     result.outcome = InstallOutcome::kDownloadFailed;
   return result;

@@ -67,11 +67,11 @@ bool SignFile(const std::wstring& fileUnixPath, bool otherKey = false) {
 class VendorServer {
  public:
   struct Options {
-    std::wstring packageUnixPath;  // the file served as the package
-    std::wstring md5;              // served in the redirect instead of the package's own
-    std::wstring limitRate;        // per connection, nginx syntax ("1m")
-    std::wstring sigUnixPath;      // the signature served beside it; empty: the package's own .sig,
-                                   // L"none": no signature at all
+    std::wstring packageUnixPath = {};  // the file served as the package
+    std::wstring md5 = {};              // served in the redirect instead of the package's own
+    std::wstring limitRate = {};        // per connection, nginx syntax ("1m")
+    std::wstring sigUnixPath = {};      // the signature served beside it; empty: the package's own .sig,
+                                        // L"none": no signature at all
   };
   ~VendorServer() { Stop(); }
 
@@ -227,7 +227,9 @@ struct Installer : Process {
   void Answer(HWND window, const std::wstring& text, int button) const {
     HWND box = WaitForMessageBox(id(), 120000, window);
     ASSERT_NE(box, nullptr) << "no message box came";
-    if (!text.empty()) EXPECT_EQ(MessageBoxText(box), text);
+    if (!text.empty()) {
+      EXPECT_EQ(MessageBoxText(box), text);
+    }
     ClickCenter(GetDlgItem(box, button));
     Eventually([&] { return !IsWindow(box); }, 5000);
   }
@@ -575,7 +577,7 @@ TEST_F(InstallFlow, SilentFailuresHaveTheirExitCodeAndALogLine) {
       {L"/D=C:\\e2e-install\\missing\\child", {vendors}, EXIT_DIRECTORY_UNUSABLE, "cannot be made"},
       {L"/D=Tavo", {vendors}, EXIT_DIRECTORY_UNUSABLE, "install directory Tavo\\ cannot be made"},
       {L"", {}, EXIT_DOWNLOAD_FAILED, "download result 18"},
-      {L"", {vendors, L"0123456789abcdef0123456789abcdef"}, EXIT_DOWNLOAD_FAILED, "differs from the address's"},
+      {L"", {vendors, L"0123456789abcdef0123456789abcdef"}, EXIT_PACKAGE_REJECTED, "differs from the address's"},
       {L"", {vendors, L"", L"", L"none"}, EXIT_PACKAGE_REJECTED, "signature http://"},
       {L"", {altered, L"", L"", otherKeySig}, EXIT_PACKAGE_REJECTED, "does not verify"},
       {L"", {altered, L"", L"", vendors + L".sig"}, EXIT_PACKAGE_REJECTED, "does not verify"},

@@ -47,7 +47,8 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
   const int dpi = installer.dialog().Dpi();
-  MONITORINFO monitor{sizeof(monitor)};
+  MONITORINFO monitor{};
+  monitor.cbSize = sizeof(monitor);
   ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
   RECT frame{};
   GetWindowRect(window, &frame);
