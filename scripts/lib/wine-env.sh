@@ -64,11 +64,16 @@ wine_env_prefix() {
 
 # Xvfb unless a display is given (or always, with "xvfb"), the prefix, and a persistent wineserver.
 wine_env_start() {
+  local managed=Y
   if [[ ${1:-} == xvfb || -z ${DISPLAY:-} ]]; then
     wine_env_start_xvfb || return 1
+    # No window manager runs on the private display: without this, Wine waits 2 s for one to
+    # withdraw every top-level window that is destroyed.
+    managed=N
   fi
   wine_env_prefix
   wineserver -p
+  wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
   # Start Wine's own services now, with no terminal or pipe inherited: started later by a test
   # program, they would hold its output pipe open and the test runner would wait forever.
   wine cmd /c exit </dev/null >/dev/null 2>&1
