@@ -2,7 +2,7 @@
 // mouse or run silently, downloads the demo package from the loopback vendor server, verifies,
 // extracts and registers it and starts the suite; and every way it can fail on the way.
 //
-// scripts/run uses InstallFlow.EveryPageFromSetupToTheUninstalledSuite to work the installer when
+// scripts/run uses InstallFlow.EveryPageFromSetupToTheStartedSuite to work the installer when
 // there is no display: with WALKTHROUGH_SERVER_RUNNING=1 it serves the full package itself, and the
 // test keeps what was installed.
 #include <gtest/gtest.h>
@@ -315,7 +315,7 @@ class InstallFlow : public ::testing::Test {
 
 // The whole installation as a user sees it, into the default directory without a desktop link,
 // with a screenshot of every page (build/screenshots/install-*.png); then the suite it started.
-TEST_F(InstallFlow, EveryPageFromSetupToTheUninstalledSuite) {
+TEST_F(InstallFlow, EveryPageFromSetupToTheStartedSuite) {
   keepInstallation_ = std::getenv("WALKTHROUGH_SERVER_RUNNING") != nullptr;
   // Slowed as vendor servers are, so that the download page shows its speed.
   if (!keepInstallation_) StartServer({package_->unixPath, L"", L"1m", L""});
