@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/fault.h"
+#include "platform/hash.h"
 
 namespace testsupport {
 
@@ -76,23 +77,22 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
   platform::ExemptThreadFromFaults();
   // A client that stops reading must not hold the server's destructor for long.
   (void)platform::SetTimeouts(socket, 5000, 5000);
+  // The client sends a header and then waits: whatever one receive gets belongs to the request.
   std::string request;
   std::size_t firstRead = 0;
-  char byte;
+  char block[4096];
   while (!stop_.load() && request.find("\r\n\r\n") == std::string::npos) {
     const int ready = platform::WaitReadable(socket, 20);
     if (ready == 0) continue;
-    if (request.empty()) {
-      char seen[4096];
-      firstRead = static_cast<std::size_t>(std::max(0, platform::Peek(socket, seen, sizeof seen)));
-    }
-    if (ready < 0 || platform::Receive(socket, &byte, 1) != 1) break;
-    request += byte;
+    const int n = ready < 0 ? -1 : platform::Receive(socket, block, sizeof block);
+    if (n <= 0) break;
+    if (request.empty()) firstRead = static_cast<std::size_t>(n);
+    request.append(block, static_cast<std::size_t>(n));
   }
   {
     std::lock_guard<std::mutex> hold(mutex_);
     requests_.push_back(request);
-    firstReads_.push_back(std::min(firstRead, request.size()));
+    firstReads_.push_back(firstRead);
   }
   const Script script = handler_(request, index);
   for (const Step& step : script) {
@@ -170,6 +170,18 @@ std::string MakeContent(std::size_t size, unsigned seed) {
     content[i] = static_cast<char>(state >> 24);
   }
   return content;
+}
+
+std::string Md5Hex(const std::string& content) {
+  platform::Digest digest(platform::DigestKind::kMd5);
+  digest.Update(content.data(), content.size());
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t byte : digest.Finish()) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
 }
 
 }  // namespace testsupport

@@ -85,5 +85,7 @@ Script Slowly(const Script& served, std::size_t block = 65536, std::uint32_t pau
 
 // Deterministic test content of `size` bytes that differs with `seed`.
 std::string MakeContent(std::size_t size, unsigned seed = 1);
+// Its MD5 in lower-case hex, as the vendor's redirect carries it.
+std::string Md5Hex(const std::string& content);
 
 }  // namespace testsupport

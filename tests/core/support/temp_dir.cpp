@@ -5,6 +5,7 @@
 
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace testsupport {
 
@@ -51,6 +52,18 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
   if (!file) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
+}
+
+Files ReadFiles(const TempDir& dir) {
+  Files files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    files[entry.path().filename().string()] = ReadAll(platform::FromUtf8(entry.path().string()));
+  return files;
+}
+
+void WriteFiles(const TempDir& dir, const Files& files) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove_all(entry.path());
+  for (const auto& [name, bytes] : files) WriteAll(dir.File(platform::FromUtf8(name)), bytes);
 }
 
 }  // namespace testsupport

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
 
 namespace testsupport {
@@ -26,5 +27,11 @@ class TempDir {
 // Whole contents of a file; empty when it cannot be read.
 std::string ReadAll(const std::wstring& path);
 bool WriteAll(const std::wstring& path, const std::string& bytes);
+
+// The files directly in a directory, by name, with their bytes; WriteFiles empties the directory
+// and puts such a set back.
+using Files = std::map<std::string, std::string>;
+Files ReadFiles(const TempDir& dir);
+void WriteFiles(const TempDir& dir, const Files& files);
 
 }  // namespace testsupport
