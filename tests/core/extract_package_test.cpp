@@ -162,7 +162,7 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       }
       for (const auto& file : c.files ? *c.files : std::vector<ziptest::TreeFile>())
         EXPECT_EQ(testsupport::ReadAll(run.install + file.name), file.data) << platform::ToUtf8(file.name);
-      for (const std::wstring& name : ziptest::ListTree(scratch.Wide()))
+      for (const std::wstring& name : testsupport::ListTree(scratch.Wide()))
         EXPECT_TRUE(name == L"TavoPhoneAx.zip" || name.rfind(L"install", 0) == 0) << "outside: " << platform::ToUtf8(name);
       // A damaged item's partial file has the time it was written at.
       const std::vector<std::string> files = Snapshot(run.install, std::string(c.last) == "finished");
@@ -273,7 +273,7 @@ TEST(ExtractPackage, RerunAfterAKillGivesTheSameFiles) {
 
   testsupport::ChildProcess child;
   ASSERT_TRUE(child.Start(UNPACK_TOOL, {package, killed, L"--writers", L"3"}));
-  for (int i = 0; i < 20000 && ziptest::ListTree(killed).size() < 200; ++i) platform::SleepMs(1);
+  for (int i = 0; i < 20000 && testsupport::ListTree(killed).size() < 200; ++i) platform::SleepMs(1);
   child.Kill();
   ASSERT_EQ(child.Wait(), -1) << "the extraction ended before the kill";
   EXPECT_NE(Snapshot(killed), Snapshot(clean));

@@ -163,9 +163,9 @@ TEST(ZipReader, UnsafeNamesAreRefusedAndNothingIsWritten) {
   for (const wchar_t* target : {L"CON", L"sub\\nul.txt", L"..\\up.txt", L"a.txt:stream", L"dir.\\x"})
     EXPECT_EQ(zip.ExtractItem(0, target), ZIP_CORRUPT) << "target " << platform::ToUtf8(target);
   EXPECT_EQ(zip.ExtractItem(0, std::wstring(240, L'x')), ZIP_CORRUPT);
-  EXPECT_TRUE(ziptest::ListTree(scratch.Wide()).empty());
+  EXPECT_TRUE(testsupport::ListTree(scratch.Wide()).empty());
   EXPECT_EQ(zip.ExtractItem(0, info.name), ZIP_OK);
-  EXPECT_EQ(ziptest::ListTree(scratch.Wide()), std::vector<std::wstring>{L"safe.txt"});
+  EXPECT_EQ(testsupport::ListTree(scratch.Wide()), std::vector<std::wstring>{L"safe.txt"});
 }
 
 TEST(ZipReader, EncryptedItemsAreNotWrittenAndAPasswordDoesNotHurtPlainOnes) {
@@ -176,7 +176,7 @@ TEST(ZipReader, EncryptedItemsAreNotWrittenAndAPasswordDoesNotHurtPlainOnes) {
     ASSERT_EQ(zip.SetBaseDir(scratch.Wide()), ZIP_OK);
     EXPECT_EQ(zip.ExtractItem(0, L"encrypted.exe"), ZIP_BAD_PASSWORD);
   }
-  EXPECT_TRUE(ziptest::ListTree(scratch.Wide()).empty());
+  EXPECT_TRUE(testsupport::ListTree(scratch.Wide()).empty());
 
   CZipReader plain;
   ASSERT_TRUE(plain.Open(Fixture(L"infozip.zip"), "secret"));

@@ -1,5 +1,6 @@
 #include "tests/core/support/temp_dir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
@@ -52,6 +53,24 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
   if (!file) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
+}
+
+std::vector<std::wstring> ListTree(const std::wstring& root) {
+  namespace fs = std::filesystem;
+#ifdef _WIN32
+  const fs::path base(root);
+#else
+  const fs::path base = fs::u8path(platform::NativePath(root));
+#endif
+  std::vector<std::wstring> names;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error)) {
+    std::wstring name = platform::FromUtf8(it->path().lexically_relative(base).generic_u8string());
+    names.push_back(name);
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 Files ReadFiles(const TempDir& dir) {

@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <map>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -27,6 +28,9 @@ class TempDir {
 // Whole contents of a file; empty when it cannot be read.
 std::string ReadAll(const std::wstring& path);
 bool WriteAll(const std::wstring& path, const std::string& bytes);
+
+// Every file and directory below root, relative, with "/" separators, sorted.
+std::vector<std::wstring> ListTree(const std::wstring& root);
 
 // The files directly in a directory, by name, with their bytes; WriteFiles empties the directory
 // and puts such a set back.

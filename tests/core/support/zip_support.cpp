@@ -1,9 +1,6 @@
 #include "tests/core/support/zip_support.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <functional>
-#include <system_error>
 
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -15,28 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace fs = std::filesystem;
-
 namespace ziptest {
-namespace {
-
-fs::path ToFs(const std::wstring& path) {
-#ifdef _WIN32
-  return fs::path(path);
-#else
-  return fs::u8path(platform::NativePath(path));
-#endif
-}
-
-std::wstring FromFs(const fs::path& path) {
-#ifdef _WIN32
-  return path.wstring();
-#else
-  return platform::FromUtf8(path.u8string());
-#endif
-}
-
-}  // namespace
 
 std::wstring Fixture(const std::wstring& name) {
 #ifdef _WIN32
@@ -105,23 +81,9 @@ OnDisk Inspect(const std::wstring& path) {
   return facts;
 }
 
-std::vector<std::wstring> ListTree(const std::wstring& root) {
-  std::vector<std::wstring> names;
-  std::error_code error;
-  const fs::path base = ToFs(root);
-  for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    std::wstring name = FromFs(it->path().lexically_relative(base));
-    std::replace(name.begin(), name.end(), L'\\', L'/');
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::vector<std::string> Snapshot(const std::wstring& root, bool times) {
   std::vector<std::string> lines;
-  for (const std::wstring& name : ListTree(root)) {
+  for (const std::wstring& name : testsupport::ListTree(root)) {
     const OnDisk facts = Inspect(root + name);
     std::string line = platform::ToUtf8(name);
     // A directory's times change with its entries, and an empty file keeps the time it was

@@ -38,9 +38,6 @@ struct OnDisk {
 };
 OnDisk Inspect(const std::wstring& path);
 
-// Every file and directory below root, relative, with "/" separators, sorted.
-std::vector<std::wstring> ListTree(const std::wstring& root);
-
 // What a rerun or another extraction must reproduce below root, one line per entry: its name, and
 // for a file its size, read-only bit, a digest of its bytes and (with times) its write time.
 std::vector<std::string> Snapshot(const std::wstring& root, bool times = true);
