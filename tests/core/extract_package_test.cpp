@@ -23,8 +23,7 @@ using ziptest::Snapshot;
 // "finished"; and whether the package still existed when the failure was reported.
 class RecordingReport final : public unzip::IExtractReport {
  public:
-  explicit RecordingReport(std::wstring package = {}, int cancelAt = -1)
-      : package_(std::move(package)), cancelAt_(cancelAt) {}
+  explicit RecordingReport(std::wstring package = {}, int cancelAt = -1) : package_(std::move(package)), cancelAt_(cancelAt) {}
 
   void OnExtractProgress(std::int32_t index, std::int32_t count) override {
     EXPECT_GT(index, lastIndex_) << "progress went backwards";
@@ -48,7 +47,7 @@ class RecordingReport final : public unzip::IExtractReport {
   std::int32_t lastIndex_ = -1;
 };
 
-// The log lines written while it lives, one per line.
+// The log lines written while it lives.
 class RecordingLog final : public platform::ILogSink {
  public:
   RecordingLog() { platform::SetLogSink(this); }
@@ -77,16 +76,14 @@ struct PackageRun {
   }
   std::vector<std::string> Extract(unsigned writers, bool held = false, int cancelAt = -1) {
     RecordingReport report(package, cancelAt);
-    bool finished;
+    platform::SharedReadFile file;
     if (held) {
-      platform::SharedReadFile file;
       EXPECT_TRUE(file.Open(package) && file.Seek(0, platform::SeekOrigin::kEnd) >= 0);
-      finished = ExtractPackage(file, install, report, writers);
-      EXPECT_TRUE(file.IsOpen());  // the caller's to close
-    } else {
-      finished = ExtractPackage(package, install, report, writers);
     }
+    const bool finished = held ? ExtractPackage(file, install, report, writers)
+                               : ExtractPackage(package, install, report, writers);
     EXPECT_EQ(finished, !report.events.empty() && report.events.back() == "finished");
+    EXPECT_EQ(file.IsOpen(), held);  // the caller's to close
     packageAtFailure = report.packageAtFailure;
     return report.events;
   }
@@ -101,27 +98,25 @@ struct PackageRun {
 // climb out their cleaned places; nothing lands outside the install directory. Through its path a
 // bad package is deleted before the failure is reported; held open, it stays for the caller.
 TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads) {
-  const std::vector<ziptest::TreeFile>* tree = &ziptest::Tree();
-  const std::vector<ziptest::TreeFile> lastCopies = {
-      {L"dup.txt", "last\n"}, {L"sub/same.txt", "backslash\n"}, {L"big.bin", "small now\n"}};
-  const std::vector<ziptest::TreeFile> cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"},
-                                                  {L"etc/evil.txt", "../../../../etc/evil.txt"},
-                                                  {L"c.txt", "a/b/../../c.txt"},
-                                                  {L"drive.txt", "C:../../drive.txt"}};
+  using Contents = std::vector<std::pair<std::wstring, std::string>>;
+  const Contents tree;  // stands for the fixtures' source tree, compared whole
+  const Contents lastCopies = {{L"dup.txt", "last\n"}, {L"sub/same.txt", "backslash\n"}, {L"big.bin", "small now\n"}};
+  const Contents cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"}, {L"etc/evil.txt", "../../../../etc/evil.txt"},
+                            {L"c.txt", "a/b/../../c.txt"}, {L"drive.txt", "C:../../drive.txt"}};
   const struct {
     const wchar_t* fixture;
     int count;
     int announced;
     const char* last;
-    const std::vector<ziptest::TreeFile>* files = nullptr;  // expected contents, when checked
+    const Contents* files = nullptr;  // expected contents, when checked
   } cases[] = {
-      {L"infozip.zip", 8, 8, "finished", tree},
-      {L"infozip_x.zip", 8, 8, "finished", tree},
-      {L"infozip_stored.zip", 8, 8, "finished", tree},
-      {L"sevenzip.zip", 8, 8, "finished", tree},
-      {L"bsdtar.zip", 8, 8, "finished", tree},
-      {L"python.zip", 8, 8, "finished", tree},
-      {L"prefixed.zip", 8, 8, "finished", tree},
+      {L"infozip.zip", 8, 8, "finished", &tree},
+      {L"infozip_x.zip", 8, 8, "finished", &tree},
+      {L"infozip_stored.zip", 8, 8, "finished", &tree},
+      {L"sevenzip.zip", 8, 8, "finished", &tree},
+      {L"bsdtar.zip", 8, 8, "finished", &tree},
+      {L"python.zip", 8, 8, "finished", &tree},
+      {L"prefixed.zip", 8, 8, "finished", &tree},
       {L"attributes.zip", 11, 11, "finished"},
       {L"ut_mtime_only.zip", 1, 1, "finished"},
       {L"traversal.zip", 11, 11, "failed:5:512:x/", &cleaned},  // "x/.." names no file
@@ -160,8 +155,11 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
       if (bad) {
         EXPECT_EQ(run.packageAtFailure, r.held);
       }
-      for (const auto& file : c.files ? *c.files : std::vector<ziptest::TreeFile>())
-        EXPECT_EQ(testsupport::ReadAll(run.install + file.name), file.data) << platform::ToUtf8(file.name);
+      if (c.files == &tree) {
+        EXPECT_EQ(Snapshot(run.install, false), Snapshot(Fixture(L"tree\\"), false));
+      }
+      for (const auto& [name, data] : c.files ? *c.files : Contents())
+        EXPECT_EQ(testsupport::ReadAll(run.install + name), data) << platform::ToUtf8(name);
       for (const std::wstring& name : testsupport::ListTree(scratch.Wide()))
         EXPECT_TRUE(name == L"TavoPhoneAx.zip" || name.rfind(L"install", 0) == 0) << "outside: " << platform::ToUtf8(name);
       // A damaged item's partial file has the time it was written at.
@@ -218,10 +216,7 @@ TEST(ExtractPackage, MissingPackageCancelAndUnusableDirectoryEndEarly) {
 }
 
 TEST(ExtractPackage, UncompressedSizeComesFromTheCentralDirectory) {
-  const struct {
-    const wchar_t* fixture;
-    std::int64_t size;
-  } cases[] = {{L"infozip.zip", 210 + 200000 + 650 + 13}, {L"empty_package.zip", 0}, {L"not_a_zip.zip", -1}};
+  const struct { const wchar_t* fixture; std::int64_t size; } cases[] = {{L"infozip.zip", 210 + 200000 + 650 + 13}, {L"empty_package.zip", 0}, {L"not_a_zip.zip", -1}};
   for (const auto& c : cases) {
     platform::SharedReadFile file;
     ASSERT_TRUE(file.Open(Fixture(c.fixture)));

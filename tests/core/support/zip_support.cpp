@@ -26,23 +26,6 @@ platform::FileTime UnixToFileTime(std::int64_t seconds) {
   return static_cast<platform::FileTime>(seconds + platform::kFileTimeUnixEpochSeconds) * 10000000u;
 }
 
-const std::vector<TreeFile>& Tree() {
-  static const std::vector<TreeFile> tree = [] {
-    std::string tavo, data, readme;
-    for (int i = 0; i < 10; ++i) tavo += "MZ tavo main program\n";
-    for (int i = 0; i < 200000; ++i) data += static_cast<char>((i * 7 + (i >> 9)) % 251);
-    for (int i = 0; i < 50; ++i) readme += "\xE6\x89\x8B\xE6\x9C\xBA\xE5\x8A\xA9\xE6\x89\x8B\n";  // 手机助手
-    return std::vector<TreeFile>{
-        {L"TavoPhoneAx/Tavo.exe", tavo},
-        {L"TavoPhoneAx/empty.txt", ""},
-        {L"TavoPhoneAx/lib/data.bin", data},
-        {L"TavoPhoneAx/\x4E2D\x6587\x76EE\x5F55/\x8BF4\x660E.txt", readme},  // 中文目录/说明.txt
-        {L"TavoPhoneAx/readonly.txt", "do not touch\n"},
-    };
-  }();
-  return tree;
-}
-
 OnDisk Inspect(const std::wstring& path) {
   OnDisk facts;
 #ifdef _WIN32

@@ -10,7 +10,8 @@
 
 namespace ziptest {
 
-// Path of an archive made by the fixture script (ctest runs it before the tests).
+// Path of an archive made by the fixture script (ctest runs it before the tests); "tree\\" is
+// the source tree of the real tools' archives.
 std::wstring Fixture(const std::wstring& name);
 
 // Times the fixture script gives its source tree, as file times.
@@ -18,13 +19,6 @@ platform::FileTime UnixToFileTime(std::int64_t seconds);
 constexpr std::int64_t kTreeMtime = 1620284890;
 constexpr std::int64_t kTreeAtime = 1641092646;
 constexpr std::int64_t kOnlyMtime = 1500000000;
-
-// Contents of the fixture script's source tree, by relative name with "/".
-struct TreeFile {
-  std::wstring name;
-  std::string data;
-};
-const std::vector<TreeFile>& Tree();
 
 // What a file or directory looks like on disk.
 struct OnDisk {
