@@ -245,7 +245,7 @@ TEST_F(DownloadEngine, ASilentConnectionFailsAfterTheSilenceLimitAndResumes) {
     if (!IsSegmentRequest(request) || segmentRequests++ > 0) return served;
     // 1,000 bytes, then silence until the server stops: only the silence limit ends this attempt.
     const std::string& bytes = served[0].bytes;
-    return Script{Send(bytes.substr(0, bytes.find("\r\n\r\n") + 4 + 1000)), testsupport::Stall(600000)};
+    return Script{Send(bytes.substr(0, bytes.find("\r\n\r\n") + 4 + 1000)), testsupport::Pause(600000)};
   });
   timing.silenceMs = 300;
   EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_OK);

@@ -15,7 +15,8 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Starts `program` with `args`; its standard output is discarded. False when it did not start.
+  // Starts `program` (a full path) with `args`; its standard output is discarded. False when it did
+  // not start (natively: an exec that fails ends the child with 127).
   bool Start(const std::wstring& program, const std::vector<std::wstring>& args);
   // Ends the child at once, without any chance to clean up.
   void Kill();
@@ -23,8 +24,7 @@ class ChildProcess {
   int Wait();
 
  private:
-  std::intptr_t handle_ = 0;  // pid natively, process handle on Windows
-  bool running_ = false;
+  std::intptr_t handle_ = 0;  // pid natively, process handle on Windows; 0 when none runs
 };
 
 }  // namespace testsupport

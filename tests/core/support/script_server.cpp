@@ -9,10 +9,9 @@
 
 namespace testsupport {
 
-std::uint32_t Loopback(int last) {
+std::uint32_t Loopback() {
   std::uint32_t address = 0;
-  const bool parsed = platform::ParseDotted("127.0.0." + std::to_string(last), address);
-  return parsed ? address : 0;
+  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
 }
 
 std::uint16_t UnusedPort() {
@@ -22,10 +21,10 @@ std::uint16_t UnusedPort() {
   return port;
 }
 
-ScriptServer::ScriptServer(Handler handler, std::uint32_t address, std::uint16_t port) : handler_(std::move(handler)) {
+ScriptServer::ScriptServer(Handler handler) : handler_(std::move(handler)) {
   // The server side needs the socket library too (a no-op natively).
   (void)platform::NetStartup();
-  listener_ = platform::Listen(address, port, port_);
+  listener_ = platform::Listen(Loopback(), 0, port_);
   if (listener_ != platform::kInvalidSocket) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -94,26 +93,14 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
     requests_.push_back(request);
     firstReads_.push_back(firstRead);
   }
-  const Script script = handler_(request, index);
-  for (const Step& step : script) {
-    if (stop_.load()) break;
-    bool sent = true;
-    switch (step.kind) {
-      case Step::kSend: {
-        std::size_t done = 0;
-        while (sent && done < step.bytes.size()) {
-          const int n = platform::Send(socket, step.bytes.data() + done, step.bytes.size() - done);
-          sent = n > 0;
-          if (sent) done += static_cast<std::size_t>(n);
-        }
-        break;
-      }
-      case Step::kPause:
-      case Step::kStall:
-        sent = Wait(step.ms);
-        break;
+  for (const Step& step : handler_(request, index)) {
+    std::size_t done = 0;
+    while (done < step.bytes.size() && !stop_.load()) {
+      const int n = platform::Send(socket, step.bytes.data() + done, step.bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
     }
-    if (!sent) break;  // the client has gone
+    if (done < step.bytes.size() || !Wait(step.pauseMs)) break;  // the client has gone, or the server stops
   }
   platform::ShutdownSend(socket);
   platform::CloseSocket(socket);

@@ -16,20 +16,19 @@
 
 namespace testsupport {
 
+// One step of an answer: bytes sent, then the connection kept open and silent for pauseMs (or
+// until the server stops).
 struct Step {
-  enum Kind { kSend, kPause, kStall } kind;
   std::string bytes;
-  std::uint32_t ms = 0;
+  std::uint32_t pauseMs = 0;
 };
 using Script = std::vector<Step>;
 
-inline Step Send(std::string bytes) { return {Step::kSend, std::move(bytes), 0}; }
-inline Step Pause(std::uint32_t ms) { return {Step::kPause, {}, ms}; }
-// Keeps the connection open and silent for `ms` (or until the server stops).
-inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
+inline Step Send(std::string bytes) { return {std::move(bytes), 0}; }
+inline Step Pause(std::uint32_t ms) { return {{}, ms}; }
 
 // 127.0.0.1 in network byte order.
-std::uint32_t Loopback(int last = 1);
+std::uint32_t Loopback();
 // A loopback port that nothing listens on (it was free a moment ago).
 std::uint16_t UnusedPort();
 
@@ -39,12 +38,11 @@ class ScriptServer {
   // (0, 1, ... in order of acceptance). May be called for several connections at once.
   using Handler = std::function<Script(const std::string& request, int index)>;
 
-  explicit ScriptServer(Handler handler, std::uint32_t address = Loopback(), std::uint16_t port = 0);
+  explicit ScriptServer(Handler handler);
   ~ScriptServer();
   ScriptServer(const ScriptServer&) = delete;
   ScriptServer& operator=(const ScriptServer&) = delete;
 
-  bool Listening() const { return listener_ != platform::kInvalidSocket; }
   std::uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;
   std::vector<std::string> Requests();
