@@ -33,7 +33,7 @@ DownloadTiming Quick() {
 int Download(const std::string& url, const testsupport::TempDir& dir) {
   DownloadRequest request;
   request.url = FromUtf8(url);
-  request.saveLocation = dir.FromUtf8();
+  request.saveLocation = dir.Wide();
   request.timing = Quick();
   DownloadOutcome outcome;
   return DownloadWithOutcome(request, outcome);
