@@ -101,8 +101,10 @@ TEST(ExtractPackage, EveryArchiveGivesTheSameOutcomeWithAndWithoutWriterThreads)
   using Contents = std::vector<std::pair<std::wstring, std::string>>;
   const Contents tree;  // stands for the fixtures' source tree, compared whole
   const Contents lastCopies = {{L"dup.txt", "last\n"}, {L"sub/same.txt", "backslash\n"}, {L"big.bin", "small now\n"}};
-  const Contents cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"}, {L"etc/evil.txt", "../../../../etc/evil.txt"},
-                            {L"c.txt", "a/b/../../c.txt"}, {L"drive.txt", "C:../../drive.txt"}};
+  const Contents cleaned = {{L"tools\\a.dll", "D:\\tools\\a.dll"}, {L"x/y.txt", "//x/y.txt"}, {L"bin/b.exe", "lib/../bin/b.exe"},
+                            {L"c.txt", "a/b/../../c.txt"}, {L"up.txt", "..\\up.txt"}, {L"b2.txt", "a/./../../b2.txt"},
+                            {L"dot/file.txt", "./dot/./file.txt"}, {L"etc/evil.txt", "../../../../etc/evil.txt"},
+                            {L"server\\share\\unc.txt", "\\\\server\\share\\unc.txt"}, {L"drive.txt", "C:../../drive.txt"}};
   const struct {
     const wchar_t* fixture;
     int count;
