@@ -28,15 +28,8 @@ class StopNearTheEnd final : public IDownloadCallBack {
 class DownloadFaults : public ::testing::TestWithParam<bool> {
  protected:
   int Download(IDownloadCallBack* callback = nullptr) {
-    DownloadRequest request;
-    request.url = platform::FromUtf8(server.Url(GetParam() ? "/pkg.zip" : "/pkg.zip?md5=" + testsupport::Md5Hex(content)));
-    request.saveLocation = dir.Wide();
-    request.callback = callback;
-    request.timing.firstPauseMs = 1;
-    request.timing.maxPauseMs = 2;
-    request.timing.retryBudgetMs = 2000;
-    DownloadOutcome outcome;
-    return DownloadWithOutcome(request, outcome);
+    const std::string path = GetParam() ? "/pkg.zip" : "/pkg.zip?md5=" + testsupport::Md5Hex(content);
+    return testsupport::Download(server.Url(path), dir, 2000, callback);
   }
 
   const std::string content = testsupport::MakeContent(GetParam() ? 5300000 : 400000, 9);

@@ -21,23 +21,7 @@ using platform::FromUtf8;
 
 // Retries that end soon: the cases here are about answers, not about patience (but a busy machine
 // must not turn a slow answer into a failed one).
-DownloadTiming Quick() {
-  DownloadTiming timing;
-  timing.retryBudgetMs = 1000;
-  timing.firstPauseMs = 10;
-  timing.maxPauseMs = 40;
-  timing.silenceMs = 5000;
-  return timing;
-}
-
-int Download(const std::string& url, const testsupport::TempDir& dir) {
-  DownloadRequest request;
-  request.url = FromUtf8(url);
-  request.saveLocation = dir.Wide();
-  request.timing = Quick();
-  DownloadOutcome outcome;
-  return DownloadWithOutcome(request, outcome);
-}
+int Get(const std::string& url, const testsupport::TempDir& dir) { return testsupport::Download(url, dir, 1000); }
 
 TEST(HttpRequest, ProbeAndSegmentLeaveInOneSendWithThePortInHost) {
   const std::string content = testsupport::MakeContent(1000);
@@ -46,7 +30,7 @@ TEST(HttpRequest, ProbeAndSegmentLeaveInOneSendWithThePortInHost) {
     return testsupport::ServeContent(request, content);
   });
   testsupport::TempDir dir;
-  ASSERT_EQ(Download(server.Url("/consezip/T.zip?k=1"), dir), DL_OK);
+  ASSERT_EQ(Get(server.Url("/consezip/T.zip?k=1"), dir), DL_OK);
   const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\nAccept: */*\r\n";
   const std::vector<std::string> expected = {
       "GET /consezip/T.zip?k=1 HTTP/1.1\r\n" + host + kBrowserAgent + "Range: bytes=0-1\r\n\r\n",
@@ -69,7 +53,7 @@ TEST(HttpRequest, WithoutRangesTheProbesAnswerIsTheDownloadAndACutOneIsAskedForA
   testsupport::TempDir dir;
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"f.bin_tmp"), "stale"));
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"f.bin_1"), "stale numbered part"));
-  EXPECT_EQ(Download(server.Url("/f.bin"), dir), DL_OK);
+  EXPECT_EQ(Get(server.Url("/f.bin"), dir), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(dir.File(L"f.bin")) == content);
   const auto requests = server.Requests();
   ASSERT_EQ(requests.size(), 2u);  // no whole-file GET sent only to be abandoned
@@ -95,11 +79,11 @@ TEST(HttpRequest, AnswersThatEndTheDownloadBeforeAnyFileIsMadeAndNoServerAtAll) 
   for (const auto& c : cases) {
     ScriptServer server([&](const std::string&, int) { return Script{Send(c.answer)}; });
     testsupport::TempDir dir;
-    EXPECT_EQ(Download(server.Url("/a.zip"), dir), c.result) << c.answer.substr(0, 60);
+    EXPECT_EQ(Get(server.Url("/a.zip"), dir), c.result) << c.answer.substr(0, 60);
     EXPECT_TRUE(testsupport::ReadFiles(dir).empty()) << c.answer.substr(0, 60);
   }
   testsupport::TempDir dir;  // and no server at all
-  EXPECT_EQ(Download("http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/a.zip", dir), DL_CONNECT_FAILED);
+  EXPECT_EQ(Get("http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/a.zip", dir), DL_CONNECT_FAILED);
   EXPECT_TRUE(testsupport::ReadFiles(dir).empty());
 }
 
@@ -113,11 +97,11 @@ TEST(HttpRequest, SmallFileFollowsRedirectsAndKeepsToItsLimit) {
   });
   std::string body;
   std::wstring finalUrl;
-  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/pkg.zip.sig")), 1024, body, &finalUrl, Quick()), DL_OK);
+  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/pkg.zip.sig")), 1024, body, &finalUrl, DownloadTiming()), DL_OK);
   EXPECT_EQ(body, "sig!!");
   EXPECT_EQ(finalUrl, FromUtf8(server.Url("/real/pkg.zip.sig")));
-  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/big.sig")), 1024, body, nullptr, Quick()), DL_TOO_LARGE);
-  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/x.sig")), 4, body, nullptr, Quick()), DL_TOO_LARGE);
+  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/big.sig")), 1024, body, nullptr, DownloadTiming()), DL_TOO_LARGE);
+  EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/x.sig")), 4, body, nullptr, DownloadTiming()), DL_TOO_LARGE);
 }
 
 }  // namespace

@@ -36,13 +36,7 @@ TEST(NetworkFaults, EveryDownloadEndsByteIdenticalInOneRun) {
     testsupport::FaultProxy proxy(origin.Port(), c.rules);
     ASSERT_TRUE(proxy.Listening());
     testsupport::TempDir dir;
-    DownloadRequest request;
-    request.url = platform::FromUtf8(proxy.Url("/download/TavoPhoneAx.zip"));
-    request.saveLocation = dir.Wide();
-    request.timing.firstPauseMs = 50;  // retries as the product makes them, only sooner
-    request.timing.maxPauseMs = 400;
-    DownloadOutcome outcome;
-    EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK);
+    EXPECT_EQ(testsupport::Download(proxy.Url("/download/TavoPhoneAx.zip"), dir), DL_OK);
     EXPECT_TRUE(testsupport::ReadAll(dir.File(L"TavoPhoneAx.zip")) == content);
     EXPECT_EQ(proxy.OutageBegun(), c.rules.outageMs > 0);
   }

@@ -65,11 +65,8 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   setenv("http_proxy", ("http://127.0.0.1:" + std::to_string(port)).c_str(), 1);
   setenv("no_proxy", "example.invalid", 1);
   testsupport::TempDir dir;
-  DownloadRequest request;
-  request.url = platform::FromUtf8(server.Url("/consezip/TavoPhoneAx.zip"));
-  request.saveLocation = dir.Wide();
   DownloadOutcome outcome;
-  const int result = DownloadWithOutcome(request, outcome);
+  const int result = testsupport::Download(server.Url("/consezip/TavoPhoneAx.zip"), dir, 20000, nullptr, &outcome);
   unsetenv("http_proxy");  // the other tests go direct
   unsetenv("no_proxy");
   EXPECT_EQ(result, DL_OK);
@@ -122,13 +119,8 @@ TEST(ProxySettings, TheUsersInternetSettingsSendRequestsToTheProxyWithTheAbsolut
   ScopedInternetSettings settings("127.0.0.1:" + std::to_string(proxy.Port()));
   ASSERT_TRUE(settings.Set());
   const std::string origin = "http://127.0.0.1:" + std::to_string(testsupport::UnusedPort());
-  testsupport::TempDir dir;
-  DownloadRequest request;
-  request.url = platform::FromUtf8(origin + "/files/pkg.zip");
-  request.saveLocation = dir.Wide();
-  request.timing.retryBudgetMs = 2000;  // straight to the origin would only meet refusals
-  DownloadOutcome outcome;
-  EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK);
+  testsupport::TempDir dir;  // straight to the origin would only meet refusals until the budget ends
+  EXPECT_EQ(testsupport::Download(origin + "/files/pkg.zip", dir, 2000), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
   for (const std::string& line : proxy.Requests())
     EXPECT_EQ(line.rfind("GET " + origin + "/files/pkg.zip HTTP/1.1\r\nHost: " + origin.substr(7) + "\r\n", 0), 0u)

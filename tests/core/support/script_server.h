@@ -12,7 +12,10 @@
 #include <thread>
 #include <vector>
 
+#include "download/http_get.h"
 #include "platform/net.h"
+#include "platform/text.h"
+#include "tests/core/support/temp_dir.h"
 
 namespace testsupport {
 
@@ -85,5 +88,20 @@ Script Slowly(const Script& served, std::size_t block = 65536, std::uint32_t pau
 std::string MakeContent(std::size_t size, unsigned seed = 1);
 // Its MD5 in lower-case hex, as the vendor's redirect carries it.
 std::string Md5Hex(const std::string& content);
+
+// Downloads url into dir; failed attempts come back at once and end after retryBudgetMs without
+// progress.
+inline int Download(const std::string& url, const TempDir& dir, std::uint32_t retryBudgetMs = 20000,
+                    IDownloadCallBack* callback = nullptr, DownloadOutcome* outcome = nullptr) {
+  DownloadRequest request;
+  request.url = platform::FromUtf8(url);
+  request.saveLocation = dir.Wide();
+  request.callback = callback;
+  request.timing.firstPauseMs = 5;
+  request.timing.maxPauseMs = 20;
+  request.timing.retryBudgetMs = retryBudgetMs;
+  DownloadOutcome ignored;
+  return DownloadWithOutcome(request, outcome ? *outcome : ignored);
+}
 
 }  // namespace testsupport
