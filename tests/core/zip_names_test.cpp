@@ -18,19 +18,4 @@ TEST(ZipNames, CleaningAndSafetyOfNamesNoFixtureHolds) {
   EXPECT_FALSE(IsSafeItemName(std::wstring(260, L'n')));
 }
 
-TEST(ZipNames, AbsolutePathsMayKeepTheirDriveButNotDevices) {
-  EXPECT_TRUE(IsSafeAbsolutePath(L"C:\\Program Files\\Tavo\\a.dll"));
-  EXPECT_TRUE(IsSafeAbsolutePath(L"/tmp/x/../y"));
-  EXPECT_FALSE(IsSafeAbsolutePath(L"C:\\dir\\CON"));
-  EXPECT_FALSE(IsSafeAbsolutePath(L"C:\\dir\\a.txt:stream"));
-}
-
-TEST(ZipNames, LengthCountsUtf16Units) {
-  EXPECT_EQ(Utf16Length(L"ab"), 2u);
-  EXPECT_EQ(Utf16Length(std::wstring(1, static_cast<wchar_t>(0x4E2D))), 1u);
-  // A character beyond the BMP is two units on Windows whatever wchar_t is here.
-  const std::wstring emoji = sizeof(wchar_t) == 2 ? std::wstring(L"\xD83D\xDE00") : std::wstring(1, static_cast<wchar_t>(0x1F600));
-  EXPECT_EQ(Utf16Length(emoji), 2u);
-}
-
 }  // namespace
