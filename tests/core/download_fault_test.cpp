@@ -1,7 +1,5 @@
-// The platform seam fails the Nth call of connect, send, receive, open, read, write, rename or
-// remove, for N = 1, 2, 3, ... until runs meet no fault. After every run the result is a failure
-// with no target, or the file byte-identical; and where a failed run left parts, a clean rerun
-// over them ends byte-identical, so nothing it left behind is trusted wrongly.
+// The platform seam fails the Nth counted call, for N = 1, 2, ...: every run ends in a failure with
+// no target or the file byte-identical, and a clean rerun over what a failed run left does too.
 #include <gtest/gtest.h>
 
 #include "download/http_get.h"
@@ -21,10 +19,8 @@ class StopNearTheEnd final : public IDownloadCallBack {
   void OnServerAddress(const std::wstring&, int) override {}
 };
 
-// Fresh: a small file in one piece, checked against the md5 in its address. Resumed: a file just
-// above the size fetched in two pieces, continued from the parts of a run stopped near its end,
-// so that every run reaches the join and the rename while moving few bytes; without an md5, so
-// that a wrongly joined file would be reported as a success and seen here.
+// Fresh: a small file in one piece, with its md5. Resumed: two pieces continued from a run stopped
+// near its end, so every run reaches the join cheaply; no md5, so a wrong join would show here.
 class DownloadFaults : public ::testing::TestWithParam<bool> {
  protected:
   int Download(IDownloadCallBack* callback = nullptr) {
@@ -47,9 +43,7 @@ TEST_P(DownloadFaults, AFaultAtAnyCallNeverLeavesAWrongFile) {
     start = testsupport::ReadFiles(dir);
     ASSERT_GE(start.size(), 3u);  // the record and at least two parts
   }
-  // Two threads make the number of calls vary from run to run by a few receives: the loop ends only
-  // once several runs in a row met no fault, so that the last calls of the longer runs (the join,
-  // the rename) are reached too.
+  // The call count varies with the threads: stop only after many runs in a row met no fault.
   int faulted = 0, reruns = 0;
   for (std::uint64_t n = 1, clean = 0; clean < 12; ++n) {
     testsupport::WriteFiles(dir, start);

@@ -1,6 +1,5 @@
-// Downloads through a bad network: the fault-injecting relay in front of the vendor's real server
-// (nginx natively; under Wine, where there is no nginx, the scripted server). Every case must end
-// with the file byte-identical, in one run.
+// Through the fault relay in front of nginx (under Wine the scripted server), every download ends
+// byte-identical in one run.
 #include <gtest/gtest.h>
 
 #include "download/http_get.h"

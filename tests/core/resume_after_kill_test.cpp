@@ -1,5 +1,4 @@
-// The download process killed without warning mid-transfer, after one of its pieces was split
-// between two connections; the next run continues every piece exactly and ends with the same bytes.
+// A download killed after a split: the next run continues every piece and ends byte-identical.
 #include <gtest/gtest.h>
 
 #include <algorithm>

@@ -1,6 +1,4 @@
-// The vendor's package signature against keys and signatures that the openssl command line made
-// (fixtures/make_signature_fixtures.sh, run by ctest first): natively through libcrypto, under
-// Wine through CNG and crypt32.
+// Package signatures that the openssl command line made, checked through libcrypto or CNG.
 #include "platform/signature.h"
 
 #include <gtest/gtest.h>
@@ -62,8 +60,7 @@ TEST(PackageSignature, OnlyTheVendorsSignatureOfThisPackageVerifies) {
   }
 }
 
-// The key built into the program is the one the build was given: a signature made with the
-// development key's private half verifies against it, and the fixtures' own key does not.
+// The key built in is the build's: the development key's signature verifies, another does not.
 TEST(PackageSignature, BuiltInKeyIsTheBuildsKey) {
   const Bytes& builtIn = platform::VendorPublicKey();
   ASSERT_EQ(builtIn.size(), 65u);

@@ -38,10 +38,8 @@ TEST(ZipReader, TimesComeFromTheUtBlockOrTheLocalDosTime) {
   const platform::FileTime atime = UnixToFileTime(ziptest::kTreeAtime);
   const platform::FileTime dos = platform::LocalTimeToFileTime(2019, 8, 7, 6, 5, 4);
   ASSERT_NE(dos, 0u);
-  // Info-ZIP stores modification and access time in the local UT block; the DOS time (local
-  // clock, converted to UTC) gives the creation time. -X leaves UT out: all three are the DOS
-  // time. The self-extractor's stub must not shift where the UT block is read. A UT block with
-  // only a modification time, behind another block, leaves the DOS time for the other two.
+  // Write and access time from the UT block, creation time from the DOS time (local clock); -X
+  // leaves UT out; a self-extractor's stub must not shift it; a UT block with only a write time.
   const struct {
     const wchar_t* fixture;
     const wchar_t* item;

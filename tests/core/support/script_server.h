@@ -1,7 +1,5 @@
-// A scriptable HTTP test server on a loopback address, shared by the native and the Windows
-// tests. Per connection it reads and records the request header, asks the handler for a script
-// of response bytes and faults, plays it and closes the connection. Ports are chosen by the
-// system (bind port 0); Port() tells which.
+// A scripted HTTP server on a free loopback port: per connection it records the request, plays
+// the handler's script of bytes and pauses, and closes.
 #pragma once
 
 #include <atomic>
@@ -19,8 +17,7 @@
 
 namespace testsupport {
 
-// One step of an answer: bytes sent, then the connection kept open and silent for pauseMs (or
-// until the server stops).
+// Bytes sent, then silence for pauseMs (or until the server stops).
 struct Step {
   std::string bytes;
   std::uint32_t pauseMs = 0;
@@ -37,8 +34,7 @@ std::uint16_t UnusedPort();
 
 class ScriptServer {
  public:
-  // Called on a connection's thread with the request header bytes and the connection's index
-  // (0, 1, ... in order of acceptance). May be called for several connections at once.
+  // Called on each connection's thread (so possibly at once) with its request and index (0, 1, ...).
   using Handler = std::function<Script(const std::string& request, int index)>;
 
   explicit ScriptServer(Handler handler);
@@ -49,8 +45,7 @@ class ScriptServer {
   std::uint16_t Port() const { return port_; }
   std::string Url(const std::string& path) const;
   std::vector<std::string> Requests();
-  // Per request, how many of its bytes had arrived when the server first looked: all of them
-  // when the client sent the request in one piece.
+  // Per request, how many bytes the first receive got: all of them when it was sent in one piece.
   std::vector<std::size_t> FirstReads();
 
  private:
@@ -70,15 +65,12 @@ class ScriptServer {
   std::thread acceptor_;
 };
 
-// --- answers ---
-
 // A status line with fields and the blank line; `fields` are complete lines ending in "\r\n".
 std::string Header(const std::string& status, const std::string& fields = "");
 // The value of "Range: bytes=A-B" in a request ("A-B"), or empty.
 std::string RangeOf(const std::string& request);
 
-// Serves `content` like a web server: 206 with Content-Range for a Range request (clamped to
-// the content), 200 with Content-Length otherwise. `extraFields` go into every answer.
+// `content` as a web server serves it: 206 for a Range request (clamped), else 200.
 Script ServeContent(const std::string& request, const std::string& content, const std::string& extraFields = "");
 
 // The same answer with its body in blocks and a pause after each, so a test can act mid-transfer.
@@ -89,8 +81,7 @@ std::string MakeContent(std::size_t size, unsigned seed = 1);
 // Its MD5 in lower-case hex, as the vendor's redirect carries it.
 std::string Md5Hex(const std::string& content);
 
-// Downloads url into dir; failed attempts come back at once and end after retryBudgetMs without
-// progress.
+// Downloads url into dir, retrying at once until retryBudgetMs pass without progress.
 inline int Download(const std::string& url, const TempDir& dir, std::uint32_t retryBudgetMs = 20000,
                     IDownloadCallBack* callback = nullptr, DownloadOutcome* outcome = nullptr) {
   DownloadRequest request;

@@ -1,5 +1,5 @@
-// A fresh directory under the system's temporary directory, removed with everything in it when
-// the object dies. Wide() is the Windows-shaped path the core takes, ending in "\\".
+// A fresh temporary directory, removed with its contents when the object dies. Wide() is the
+// Windows-shaped path the core takes, ending in "\\".
 #pragma once
 
 #include <filesystem>
@@ -18,7 +18,6 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
   std::wstring Wide() const;
-  // Wide() + name.
   std::wstring File(const std::wstring& name) const { return Wide() + name; }
 
  private:
@@ -32,8 +31,7 @@ bool WriteAll(const std::wstring& path, const std::string& bytes);
 // Every file and directory below root, relative, with "/" separators, sorted.
 std::vector<std::wstring> ListTree(const std::wstring& root);
 
-// The files directly in a directory, by name, with their bytes; WriteFiles empties the directory
-// and puts such a set back.
+// The files directly in dir with their bytes; WriteFiles makes dir hold exactly such a set.
 using Files = std::map<std::string, std::string>;
 Files ReadFiles(const TempDir& dir);
 void WriteFiles(const TempDir& dir, const Files& files);

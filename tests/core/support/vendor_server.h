@@ -1,6 +1,4 @@
-// The vendor's file server (tools/server/vendor-server: nginx) on a free loopback port, serving
-// one package at "/download/TavoPhoneAx.zip" and its redirect at "/consezip/TavoPhoneAx.zip";
-// stopped when the object dies. Natively only: under Wine there is no nginx.
+// tools/server/vendor-server (nginx) serving one package on a free loopback port, natively only.
 #pragma once
 
 #include <cstdlib>

@@ -1,5 +1,4 @@
-// Helpers for the zip reader and extraction tests: the archives made by
-// fixtures/make_zip_fixtures.py and what a file or a tree looks like on disk.
+// The archives fixtures/make_zip_fixtures.py makes, and what files look like on disk.
 #pragma once
 
 #include <cstdint>
@@ -10,8 +9,7 @@
 
 namespace ziptest {
 
-// Path of an archive made by the fixture script (ctest runs it before the tests); "tree\\" is
-// the source tree of the real tools' archives.
+// A fixture's path; "tree\\" is the source tree of the real tools' archives.
 std::wstring Fixture(const std::wstring& name);
 
 // Times the fixture script gives its source tree, as file times.
@@ -32,8 +30,8 @@ struct OnDisk {
 };
 OnDisk Inspect(const std::wstring& path);
 
-// What a rerun or another extraction must reproduce below root, one line per entry: its name, and
-// for a file its size, read-only bit, a digest of its bytes and (with times) its write time.
+// One line per entry below root: its name and, for a file, size, read-only bit, digest and (with
+// times) write time.
 std::vector<std::string> Snapshot(const std::wstring& root, bool times = true);
 
 }  // namespace ziptest
