@@ -173,6 +173,9 @@ TEST(ExtractPackage, MissingPackageCancelAndUnusableDirectoryEndEarly) {
   run.install.clear();
   EXPECT_EQ(run.Extract(3), Events(0, 0, "failed:2:0"));
   EXPECT_TRUE(platform::PathExists(run.package));
+  platform::SharedReadFile file;  // and the size the central directory gives, the tree's files
+  ASSERT_TRUE(file.Open(run.package));
+  EXPECT_EQ(PackageUncompressedSize(file), 210 + 200000 + 650 + 13);
 }
 
 // The platform seam fails the Nth open, read, write, rename or remove of an extraction with writer

