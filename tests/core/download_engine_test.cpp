@@ -5,12 +5,9 @@
 #include <mutex>
 #include <random>
 
-#include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
-#include "platform/text.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace {
 

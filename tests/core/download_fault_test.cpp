@@ -2,12 +2,9 @@
 // no target or the file byte-identical, and a clean rerun over what a failed run left does too.
 #include <gtest/gtest.h>
 
-#include "download/http_get.h"
 #include "platform/fault.h"
 #include "platform/fs.h"
-#include "platform/text.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace {
 

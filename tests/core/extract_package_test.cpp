@@ -178,9 +178,8 @@ TEST(ExtractPackage, MissingPackageCancelAndUnusableDirectoryEndEarly) {
   EXPECT_EQ(PackageUncompressedSize(file), 210 + 200000 + 650 + 13);
 }
 
-// The platform seam fails the Nth open, read, write, rename or remove of an extraction with writer
-// threads, for N = 1, 2, ... until one runs clean: a run that says it finished left the tree a
-// clean extraction gives, and a clean rerun over whatever a failed one left gives it too.
+// The Nth counted call of an extraction with writer threads fails, for N = 1, 2, ...: a finished
+// run and a clean rerun over a failed one both give the clean tree.
 TEST(ExtractPackage, AFaultAtAnyCallIsAFailureOrTheSameTree) {
   TempDir scratch;
   PackageRun reference(L"infozip.zip", scratch);

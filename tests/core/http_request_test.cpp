@@ -1,10 +1,7 @@
 // The requests on the wire, byte for byte, and what each kind of answer to the probe leads to.
 #include <gtest/gtest.h>
 
-#include "download/http_get.h"
-#include "platform/text.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace {
 

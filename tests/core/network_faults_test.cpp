@@ -2,10 +2,7 @@
 // byte-identical in one run.
 #include <gtest/gtest.h>
 
-#include "download/http_get.h"
-#include "platform/text.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 #include "tests/core/support/vendor_server.h"
 #include "tools/fetch/fault_relay.h"
 

@@ -4,12 +4,10 @@
 #include <algorithm>
 #include <atomic>
 
-#include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "tests/core/support/child_process.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace {
 

@@ -36,10 +36,6 @@ ScriptServer::~ScriptServer() {
   platform::NetCleanup();
 }
 
-std::string ScriptServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
-}
-
 std::vector<std::string> ScriptServer::Requests() {
   std::lock_guard<std::mutex> hold(mutex_);
   return requests_;

@@ -43,7 +43,7 @@ class ScriptServer {
   ScriptServer& operator=(const ScriptServer&) = delete;
 
   std::uint16_t Port() const { return port_; }
-  std::string Url(const std::string& path) const;
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   std::vector<std::string> Requests();
   // Per request, how many bytes the first receive got: all of them when it was sent in one piece.
   std::vector<std::size_t> FirstReads();

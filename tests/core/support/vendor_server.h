@@ -5,7 +5,6 @@
 #include <string>
 
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace testsupport {
 

@@ -37,17 +37,8 @@ OnDisk Inspect(const std::wstring& path) {
   facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   facts.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   facts.size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  // GetFileTime on an open handle, as the times were set.
-  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    FILETIME created, accessed, written;
-    if (GetFileTime(file, &created, &accessed, &written)) {
-      facts.accessTime = time(accessed);
-      facts.writeTime = time(written);
-    }
-    CloseHandle(file);
-  }
+  facts.accessTime = time(data.ftLastAccessTime);
+  facts.writeTime = time(data.ftLastWriteTime);
 #else
   struct stat info {};
   if (stat(platform::NativePath(path).c_str(), &info) != 0) return facts;
