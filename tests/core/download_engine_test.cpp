@@ -238,11 +238,7 @@ TEST_F(DownloadEngine, UnsafeNamesFromARedirectAreRefusedBeforeAnyFileIsMade) {
       if (RequestPath(request) == "/pkg.zip") return Script{Send(Header("302 Found", std::string("Location: ") + location + "\r\n"))};
       return ServeContent(request, "evil");
     });
-    DownloadRequest request;
-    request.url = FromUtf8(server.Url("/pkg.zip"));
-    request.saveLocation = dir.File(L"a\\b\\");
-    DownloadOutcome outcome;
-    EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_UNSAFE_NAME) << location;
+    EXPECT_EQ(testsupport::Download(server.Url("/pkg.zip"), dir.File(L"a\\b\\")), DL_UNSAFE_NAME) << location;
     EXPECT_EQ(testsupport::ListTree(dir.Wide()), (std::vector<std::wstring>{L"a", L"a/b"})) << location;
     EXPECT_EQ(server.Requests().size(), 2u) << location;  // the probes only
   }
@@ -283,12 +279,11 @@ TEST_F(DownloadEngine, NestedAndNamedTargetsAndAPresentTarget) {
   const std::wstring nested = dir.Wide() + L"a\\b\\c\\";
   EXPECT_EQ(DownloadFile(FromUtf8(server.Url("/pkg.zip")).c_str(), nested.c_str(), nullptr, 0, 1, 0, 0), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(nested + L"pkg.zip") == content);
-  // With nameFromExtension the location is the target's name without extension.
   const std::wstring named = dir.Wide() + L"d\\setup";
   EXPECT_EQ(DownloadFile(FromUtf8(server.Url("/pkg.zip?x=1")).c_str(), named.c_str(), nullptr, 0, 1, 0, 1), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(named + L".zip") == content);
 
-  // A target that is there is kept after the probe, unless replacing is asked for.
+  // A target that is there is kept, unless replacing is asked for.
   const std::size_t before = server.Requests().size();
   ASSERT_TRUE(testsupport::WriteAll(dir.File(L"pkg.zip"), "old"));
   EXPECT_EQ(Download(server.Url("/pkg.zip")), DL_ALREADY_PRESENT);

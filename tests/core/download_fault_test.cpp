@@ -22,7 +22,7 @@ class DownloadFaults : public ::testing::TestWithParam<bool> {
  protected:
   int Download(IDownloadCallBack* callback = nullptr) {
     const std::string path = GetParam() ? "/pkg.zip" : "/pkg.zip?md5=" + testsupport::Md5Hex(content);
-    return testsupport::Download(server.Url(path), dir, 2000, callback);
+    return testsupport::Download(server.Url(path), dir.Wide(), 2000, callback);
   }
 
   const std::string content = testsupport::MakeContent(GetParam() ? 5300000 : 400000, 9);

@@ -18,7 +18,7 @@ using platform::FromUtf8;
 
 // Retries that end soon: the cases here are about answers, not about patience (but a busy machine
 // must not turn a slow answer into a failed one).
-int Get(const std::string& url, const testsupport::TempDir& dir) { return testsupport::Download(url, dir, 1000); }
+int Get(const std::string& url, const testsupport::TempDir& dir) { return testsupport::Download(url, dir.Wide(), 1000); }
 
 TEST(HttpRequest, ProbeAndSegmentLeaveInOneSendWithThePortInHost) {
   const std::string content = testsupport::MakeContent(1000);

@@ -32,7 +32,7 @@ TEST(NetworkFaults, EveryDownloadEndsByteIdenticalInOneRun) {
     testsupport::FaultProxy proxy(origin.Port(), c.rules);
     ASSERT_TRUE(proxy.Listening());
     testsupport::TempDir dir;
-    EXPECT_EQ(testsupport::Download(proxy.Url("/download/TavoPhoneAx.zip"), dir), DL_OK);
+    EXPECT_EQ(testsupport::Download(proxy.Url("/download/TavoPhoneAx.zip"), dir.Wide()), DL_OK);
     EXPECT_TRUE(testsupport::ReadAll(dir.File(L"TavoPhoneAx.zip")) == content);
     EXPECT_EQ(proxy.OutageBegun(), c.rules.outageMs > 0);
   }

@@ -61,7 +61,7 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   setenv("no_proxy", "example.invalid", 1);
   testsupport::TempDir dir;
   DownloadOutcome outcome;
-  const int result = testsupport::Download(server.Url("/consezip/TavoPhoneAx.zip"), dir, 20000, nullptr, &outcome);
+  const int result = testsupport::Download(server.Url("/consezip/TavoPhoneAx.zip"), dir.Wide(), 20000, nullptr, &outcome);
   unsetenv("http_proxy");  // the other tests go direct
   unsetenv("no_proxy");
   EXPECT_EQ(result, DL_OK);
@@ -115,7 +115,7 @@ TEST(ProxySettings, TheUsersInternetSettingsSendRequestsToTheProxyWithTheAbsolut
   ASSERT_TRUE(settings.Set());
   const std::string origin = "http://127.0.0.1:" + std::to_string(testsupport::UnusedPort());
   testsupport::TempDir dir;  // straight to the origin would only meet refusals until the budget ends
-  EXPECT_EQ(testsupport::Download(origin + "/files/pkg.zip", dir, 2000), DL_OK);
+  EXPECT_EQ(testsupport::Download(origin + "/files/pkg.zip", dir.Wide(), 2000), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
   for (const std::string& line : proxy.Requests())
     EXPECT_EQ(line.rfind("GET " + origin + "/files/pkg.zip HTTP/1.1\r\nHost: " + origin.substr(7) + "\r\n", 0), 0u)

@@ -81,12 +81,12 @@ std::string MakeContent(std::size_t size, unsigned seed = 1);
 // Its MD5 in lower-case hex, as the vendor's redirect carries it.
 std::string Md5Hex(const std::string& content);
 
-// Downloads url into dir, retrying at once until retryBudgetMs pass without progress.
-inline int Download(const std::string& url, const TempDir& dir, std::uint32_t retryBudgetMs = 20000,
+// Downloads url into the directory, retrying at once until retryBudgetMs pass without progress.
+inline int Download(const std::string& url, const std::wstring& saveLocation, std::uint32_t retryBudgetMs = 20000,
                     IDownloadCallBack* callback = nullptr, DownloadOutcome* outcome = nullptr) {
   DownloadRequest request;
   request.url = platform::FromUtf8(url);
-  request.saveLocation = dir.Wide();
+  request.saveLocation = saveLocation;
   request.callback = callback;
   request.timing.firstPauseMs = 5;
   request.timing.maxPauseMs = 20;
