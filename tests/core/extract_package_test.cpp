@@ -14,9 +14,8 @@
 
 namespace {
 
-using ziptest::Fixture;
+using namespace ziptest;
 using testsupport::TempDir;
-using ziptest::Snapshot;
 
 // What the driver reported, in order: "progress:i/n", "failed:STAGE:RESULT[:ITEM][:bad]",
 // "finished"; and whether the package still existed when the failure was reported.

@@ -11,11 +11,8 @@
 
 namespace {
 
-using testsupport::ReadAll;
+using namespace ziptest;
 using testsupport::TempDir;
-using ziptest::Fixture;
-using ziptest::Inspect;
-using ziptest::UnixToFileTime;
 
 ZipItemInfo Item(CZipReader& zip, int index) {
   ZipItemInfo info;
@@ -94,7 +91,7 @@ TEST(ZipReader, AttributesFromDosAndUnixHosts) {
     EXPECT_EQ(disk.attributes & 6, info.attributes & 6) << platform::ToUtf8(info.name);  // hidden, system
 #endif
   }
-  EXPECT_EQ(ReadAll(scratch.Wide() + L"win\\sub\\back.txt"), ReadAll(scratch.Wide() + L"dos\\plain.txt"));
+  EXPECT_EQ(testsupport::ReadAll(scratch.Wide() + L"win\\sub\\back.txt"), testsupport::ReadAll(scratch.Wide() + L"dos\\plain.txt"));
 }
 
 TEST(ZipReader, UnsafeNamesAreRefusedAndNothingIsWritten) {

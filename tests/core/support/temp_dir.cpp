@@ -64,10 +64,8 @@ std::vector<std::wstring> ListTree(const std::wstring& root) {
   std::vector<std::wstring> names;
   std::error_code error;
   for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    std::wstring name = platform::FromUtf8(it->path().lexically_relative(base).generic_u8string());
-    names.push_back(name);
-  }
+       it.increment(error))
+    names.push_back(platform::FromUtf8(it->path().lexically_relative(base).generic_u8string()));
   std::sort(names.begin(), names.end());
   return names;
 }

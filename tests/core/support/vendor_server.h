@@ -19,9 +19,7 @@ class VendorServer {
                      "' --package '" + (work_.Path() / "TavoPhoneAx.zip").string() + "' --no-sig >/dev/null") == 0;
     }
   }
-  ~VendorServer() {
-    if (started_) Run("stop");
-  }
+  ~VendorServer() { if (started_) Run("stop"); }
   VendorServer(const VendorServer&) = delete;
   VendorServer& operator=(const VendorServer&) = delete;
 
