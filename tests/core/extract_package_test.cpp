@@ -45,7 +45,7 @@ class RecordingReport final : public unzip::IExtractReport {
   std::int32_t lastIndex_ = -1;
 };
 
-// Progress reports for items 0 .. announced-1 of count, then the last report.
+// Progress reports for items 0 .. announced-1, then the last report.
 std::vector<std::string> Events(int announced, int count, const std::string& last) {
   std::vector<std::string> events;
   for (int i = 0; i < announced; ++i) events.push_back("progress:" + std::to_string(i) + "/" + std::to_string(count));

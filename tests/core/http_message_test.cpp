@@ -27,8 +27,7 @@ TEST(ParseUrl, SplitsHostPortPathAndFileName) {
       {L"http://h/d/f.bin?a=1?md5=ab", L"h", L"/d/f.bin?a=1?md5=ab", L"f.bin?a=1", 80},
       {L"https://srv/a.zip", L"https", L"//srv/a.zip", L"a.zip", 0},
       {L"http://srv:80x/a.zip", L"srv", L"/a.zip", L"a.zip", 80},
-      // A port too long for 32 bits stays out of range instead of wrapping into a valid one.
-      {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},
+      {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},  // never wraps into a valid port
       {L"http://srv", L"", L"", L"", 80},
       {L"http://srv/dir/", L"srv", L"/dir/", L"", 80},
   };

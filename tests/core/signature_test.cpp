@@ -49,7 +49,6 @@ TEST(PackageSignature, OnlyTheVendorsSignatureOfThisPackageVerifies) {
   };
   const Inputs vendor = {Read(L"vendor.point"), PackageDigest(), Read(L"good.sig")};
   ASSERT_EQ(vendor.point.size(), 65u) << "signature fixtures missing: run make_signature_fixtures.sh";
-  ASSERT_EQ(vendor.digest.size(), 32u);
   EXPECT_TRUE(platform::VerifyP256Signature(vendor.point, vendor.digest, vendor.signature));
   for (const auto& c : cases) {
     Inputs in = vendor;

@@ -4,7 +4,6 @@
 
 #include <map>
 
-#include "platform/fs.h"
 #include "platform/text.h"
 #include "tests/core/support/temp_dir.h"
 #include "tests/core/support/zip_support.h"
@@ -20,7 +19,6 @@ ZipItemInfo Item(CZipReader& zip, int index) {
   return info;
 }
 
-// The first item whose cleaned name is name.
 ZipItemInfo Find(CZipReader& zip, const std::wstring& name) {
   for (int i = 0; i < zip.Count(); ++i) {
     ZipItemInfo info = Item(zip, i);

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 #include "platform/clock.h"
 #include "platform/fault.h"
@@ -145,13 +146,8 @@ Script ServeContent(const std::string& request, const std::string& content, cons
 
 std::string MakeContent(std::size_t size, unsigned seed) {
   std::string content(size, '\0');
-  std::uint32_t state = 2463534242u ^ (seed * 2654435761u);
-  for (std::size_t i = 0; i < size; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    content[i] = static_cast<char>(state >> 24);
-  }
+  std::minstd_rand random(seed);
+  for (char& c : content) c = static_cast<char>(random() >> 8);
   return content;
 }
 

@@ -27,10 +27,8 @@ using Script = std::vector<Step>;
 inline Step Send(std::string bytes) { return {std::move(bytes), 0}; }
 inline Step Pause(std::uint32_t ms) { return {{}, ms}; }
 
-// 127.0.0.1 in network byte order.
-std::uint32_t Loopback();
-// A loopback port that nothing listens on (it was free a moment ago).
-std::uint16_t UnusedPort();
+std::uint32_t Loopback();  // 127.0.0.1 in network byte order
+std::uint16_t UnusedPort();  // a loopback port that nothing listens on (it was free a moment ago)
 
 class ScriptServer {
  public:

@@ -24,8 +24,7 @@ class TempDir {
   std::filesystem::path path_;
 };
 
-// Whole contents of a file; empty when it cannot be read.
-std::string ReadAll(const std::wstring& path);
+std::string ReadAll(const std::wstring& path);  // empty when it cannot be read
 bool WriteAll(const std::wstring& path, const std::string& bytes);
 
 // Every file and directory below root, relative, with "/" separators, sorted.

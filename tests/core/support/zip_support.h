@@ -18,8 +18,7 @@ constexpr std::int64_t kTreeMtime = 1620284890;
 constexpr std::int64_t kTreeAtime = 1641092646;
 constexpr std::int64_t kOnlyMtime = 1500000000;
 
-// What a file or directory looks like on disk.
-struct OnDisk {
+struct OnDisk {  // what a file or directory looks like on disk
   bool exists = false;
   bool directory = false;
   bool readOnly = false;
