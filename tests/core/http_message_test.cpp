@@ -1,24 +1,33 @@
 #include <gtest/gtest.h>
 
 #include "download/http_get.h"
+#include "platform/text.h"
 
 namespace {
 
+// Header bytes are ANSI, names in archives and logs UTF-8.
+TEST(TextConversion, Utf8AndAnsiRoundTripsAndInvalidBytesBecomeReplacements) {
+  const std::wstring text = L"TavoPhoneAx\\手机助手 v1.07";
+  EXPECT_EQ(platform::ToUtf8(text), "TavoPhoneAx\\\xE6\x89\x8B\xE6\x9C\xBA\xE5\x8A\xA9\xE6\x89\x8B v1.07");
+  EXPECT_EQ(platform::FromUtf8(platform::ToUtf8(text)), text);
+  const std::string request = "GET /consezip/TavoPhoneAx.zip HTTP/1.1\r\nRange: bytes=0-1\r\n\t\t\t\t  \r\n";
+  EXPECT_EQ(platform::ToAnsi(platform::FromAnsi(request)), request);
+  // A lone continuation byte, a truncated three-byte sequence and an overlong encoding of '/'.
+  EXPECT_EQ(platform::FromUtf8("a\x80" "b"), L"a\xFFFD" L"b");
+  EXPECT_EQ(platform::FromUtf8("x\xE6\x89"), L"x\xFFFD");
+  EXPECT_EQ(platform::FromUtf8("\xC0\xAF"), L"\xFFFD\xFFFD");
+  EXPECT_TRUE(platform::ToUtf8(L"").empty() && platform::FromUtf8("").empty());
+}
+
 TEST(ParseUrl, SplitsHostPortPathAndFileName) {
-  const struct {
-    const wchar_t* url;
-    const wchar_t *host, *path, *file;
-    int port;  // -1: above 65535
-  } cases[] = {
+  const struct { const wchar_t *url, *host, *path, *file; int port; } cases[] = {  // port -1: above 65535
       {L"  http://srv:8080/a/b.zip?k=1\r\n", L"srv", L"/a/b.zip?k=1", L"b.zip", 8080},
       {L"files.example/consezip/TavoPhoneAx.zip", L"files.example", L"/consezip/TavoPhoneAx.zip", L"TavoPhoneAx.zip", 80},
       // The file name is cut before its last "?", the path keeps the whole query.
       {L"http://h/d/f.bin?a=1?md5=ab", L"h", L"/d/f.bin?a=1?md5=ab", L"f.bin?a=1", 80},
       {L"https://srv/a.zip", L"https", L"//srv/a.zip", L"a.zip", 0},
-      {L"http://srv:/a.zip", L"srv", L"/a.zip", L"a.zip", 0},
       {L"http://srv:80x/a.zip", L"srv", L"/a.zip", L"a.zip", 80},
-      // A port too long for 32 bits stays out of range instead of wrapping into a valid one.
-      {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},
+      {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},  // never wraps into a valid port
       {L"http://srv", L"", L"", L"", 80},
       {L"http://srv/dir/", L"srv", L"/dir/", L"", 80},
   };
@@ -28,9 +37,9 @@ TEST(ParseUrl, SplitsHostPortPathAndFileName) {
     CHttpGet::ParseUrl(c.url, host, path, file, port);
     EXPECT_EQ(host, c.host) << c.url;
     EXPECT_EQ(file, c.file) << c.url;
-    if (*c.host) EXPECT_EQ(path, c.path) << c.url;
-    if (c.port >= 0 && *c.host) EXPECT_EQ(port, c.port) << c.url;
-    if (c.port < 0) EXPECT_GT(port, 65535) << c.url;
+    if (!*c.host) continue;
+    EXPECT_EQ(path, c.path) << c.url;
+    EXPECT_TRUE(c.port < 0 ? port > 65535 : port == c.port) << c.url << " port " << port;
   }
 }
 
@@ -41,24 +50,17 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
 
   const struct { const char* fields; const wchar_t* location; } locations[] = {
       {"Location: http://b/x.zip\r\n", L"http://b/x.zip"},
-      {"location:http://b/y.zip\r\n", L"http://b/y.zip"},
       {"LOCATION:  http://b/z.zip\r\n", L"http://b/z.zip"},
       {"Content-Location: http://wrong/a\r\nLocation: http://right/b\r\n", L"http://right/b"},
       {"Content-Location: http://wrong/a\r\n", L""},
       {"X-Note: Location: http://wrong/c\r\n", L""},
-      {"", L""},
   };
   for (const auto& c : locations)
     EXPECT_EQ(CHttpGet::ParseLocation((std::string("HTTP/1.1 302 Found\r\n") + c.fields + "\r\n").c_str()), c.location) << c.fields;
 
-  const struct {
-    const wchar_t* fields;
-    std::int64_t size;  // 0: no size
-  } sizes[] = {
+  const struct { const wchar_t* fields; std::int64_t size; } sizes[] = {  // 0: no size
       {L"Content-Length: 2\r\nContent-Range: bytes 0-1/4096\r\n", 4096},  // the range's total wins
       {L"content-range: bytes 0-1/77\r\n", 77},
-      {L"content-length:   4096\r\n", 4096},
-      {L"Server: x\r\n", 0},
       {L"Content-Range: bytes 0-1/*\r\nContent-Length: 2\r\n", 0},  // an unknown total is no size
       {L"X-Original-Content-Length: 99\r\n", 0},
       {L"Content-Length: 2147483647\r\n", 2147483647},
@@ -66,7 +68,6 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
       {L"Content-Length: 4294967297\r\n", 0},  // would wrap to 1 in 32 bits
       {L"Content-Length: 99999999999999999999999\r\n", 0},
       {L"Content-Length: -5\r\n", 0},
-      {L"Content-Length: 0\r\n", 0},
       {L"Content-Length: abc\r\n", 0},
       {L"Content-Length: 4096; junk\r\n", 4096},
   };

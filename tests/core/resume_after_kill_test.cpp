@@ -1,16 +1,13 @@
-// The download process killed without warning mid-transfer, after one of its pieces was split
-// between two connections; the next run continues every piece exactly and ends with the same bytes.
+// A download killed after a split: the next run continues every piece and ends byte-identical.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <atomic>
 
-#include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
 #include "tests/core/support/child_process.h"
 #include "tests/core/support/script_server.h"
-#include "tests/core/support/temp_dir.h"
 
 namespace {
 
@@ -47,16 +44,10 @@ TEST(ResumeAfterKill, ASecondRunContinuesEveryPieceOfAKilledOneAfterASplit) {
   EXPECT_EQ(DownloadFile(url.c_str(), dir.Wide().c_str(), nullptr, 0, 1, 0, 0), DL_OK);
   EXPECT_TRUE(testsupport::ReadAll(dir.File(L"pkg.zip")) == content);
   // The first piece continued where the killed run stopped; nothing started over from 0.
-  const auto requests = server.Requests();
-  bool continued = false;
-  for (std::size_t i = before; i < requests.size(); ++i) {
-    const std::string range = RangeOf(requests[i]);
-    if (range != "0-1") {
-      EXPECT_NE(range.rfind("0-", 0), 0u) << range;
-    }
-    continued = continued || range.rfind(std::to_string(first) + "-", 0) == 0;
-  }
-  EXPECT_TRUE(continued);
+  std::string ranges;
+  for (std::size_t i = before; i < server.Requests().size(); ++i) ranges += " " + RangeOf(server.Requests()[i]);
+  EXPECT_NE(ranges.find(" " + std::to_string(first) + "-"), std::string::npos) << ranges;
+  EXPECT_EQ(ranges.find(" 0-", 5), std::string::npos) << ranges;  // only the probe's "0-1" starts at 0
 }
 
 }  // namespace

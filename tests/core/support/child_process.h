@@ -1,5 +1,4 @@
-// Runs a program as a child process that a test can kill hard (SIGKILL natively,
-// TerminateProcess on Windows) to simulate a crash or a power cut.
+// A child process a test can kill hard, as a crash or a power cut would end it.
 #pragma once
 
 #include <cstdint>
@@ -15,16 +14,14 @@ class ChildProcess {
   ChildProcess(const ChildProcess&) = delete;
   ChildProcess& operator=(const ChildProcess&) = delete;
 
-  // Starts `program` with `args`; its standard output is discarded. False when it did not start.
+  // Starts `program` (a full path), its output discarded; natively a failed exec exits 127.
   bool Start(const std::wstring& program, const std::vector<std::wstring>& args);
-  // Ends the child at once, without any chance to clean up.
   void Kill();
   // Waits for the child and returns its exit code (-1 when killed or not started).
   int Wait();
 
  private:
-  std::intptr_t handle_ = 0;  // pid natively, process handle on Windows
-  bool running_ = false;
+  std::intptr_t handle_ = 0;  // pid natively, process handle on Windows; 0 when none runs
 };
 
 }  // namespace testsupport

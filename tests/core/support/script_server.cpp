@@ -2,16 +2,17 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <random>
 
 #include "platform/clock.h"
 #include "platform/fault.h"
+#include "platform/hash.h"
 
 namespace testsupport {
 
-std::uint32_t Loopback(int last) {
+std::uint32_t Loopback() {
   std::uint32_t address = 0;
-  const bool parsed = platform::ParseDotted("127.0.0." + std::to_string(last), address);
-  return parsed ? address : 0;
+  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
 }
 
 std::uint16_t UnusedPort() {
@@ -21,10 +22,10 @@ std::uint16_t UnusedPort() {
   return port;
 }
 
-ScriptServer::ScriptServer(Handler handler, std::uint32_t address, std::uint16_t port) : handler_(std::move(handler)) {
+ScriptServer::ScriptServer(Handler handler) : handler_(std::move(handler)) {
   // The server side needs the socket library too (a no-op natively).
   (void)platform::NetStartup();
-  listener_ = platform::Listen(address, port, port_);
+  listener_ = platform::Listen(Loopback(), 0, port_);
   if (listener_ != platform::kInvalidSocket) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -34,10 +35,6 @@ ScriptServer::~ScriptServer() {
   for (std::thread& thread : threads_) thread.join();
   platform::CloseSocket(listener_);
   platform::NetCleanup();
-}
-
-std::string ScriptServer::Url(const std::string& path) const {
-  return "http://127.0.0.1:" + std::to_string(port_) + path;
 }
 
 std::vector<std::string> ScriptServer::Requests() {
@@ -76,44 +73,31 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
   platform::ExemptThreadFromFaults();
   // A client that stops reading must not hold the server's destructor for long.
   (void)platform::SetTimeouts(socket, 5000, 5000);
+  // The client sends a header and then waits: whatever one receive gets belongs to the request.
   std::string request;
   std::size_t firstRead = 0;
-  char byte;
+  char block[4096];
   while (!stop_.load() && request.find("\r\n\r\n") == std::string::npos) {
     const int ready = platform::WaitReadable(socket, 20);
     if (ready == 0) continue;
-    if (request.empty()) {
-      char seen[4096];
-      firstRead = static_cast<std::size_t>(std::max(0, platform::Peek(socket, seen, sizeof seen)));
-    }
-    if (ready < 0 || platform::Receive(socket, &byte, 1) != 1) break;
-    request += byte;
+    const int n = ready < 0 ? -1 : platform::Receive(socket, block, sizeof block);
+    if (n <= 0) break;
+    if (request.empty()) firstRead = static_cast<std::size_t>(n);
+    request.append(block, static_cast<std::size_t>(n));
   }
   {
     std::lock_guard<std::mutex> hold(mutex_);
     requests_.push_back(request);
-    firstReads_.push_back(std::min(firstRead, request.size()));
+    firstReads_.push_back(firstRead);
   }
-  const Script script = handler_(request, index);
-  for (const Step& step : script) {
-    if (stop_.load()) break;
-    bool sent = true;
-    switch (step.kind) {
-      case Step::kSend: {
-        std::size_t done = 0;
-        while (sent && done < step.bytes.size()) {
-          const int n = platform::Send(socket, step.bytes.data() + done, step.bytes.size() - done);
-          sent = n > 0;
-          if (sent) done += static_cast<std::size_t>(n);
-        }
-        break;
-      }
-      case Step::kPause:
-      case Step::kStall:
-        sent = Wait(step.ms);
-        break;
+  for (const Step& step : handler_(request, index)) {
+    std::size_t done = 0;
+    while (done < step.bytes.size() && !stop_.load()) {
+      const int n = platform::Send(socket, step.bytes.data() + done, step.bytes.size() - done);
+      if (n <= 0) break;
+      done += static_cast<std::size_t>(n);
     }
-    if (!sent) break;  // the client has gone
+    if (done < step.bytes.size() || !Wait(step.pauseMs)) break;  // the client has gone, or the server stops
   }
   platform::ShutdownSend(socket);
   platform::CloseSocket(socket);
@@ -162,14 +146,21 @@ Script ServeContent(const std::string& request, const std::string& content, cons
 
 std::string MakeContent(std::size_t size, unsigned seed) {
   std::string content(size, '\0');
-  std::uint32_t state = 2463534242u ^ (seed * 2654435761u);
-  for (std::size_t i = 0; i < size; ++i) {
-    state ^= state << 13;
-    state ^= state >> 17;
-    state ^= state << 5;
-    content[i] = static_cast<char>(state >> 24);
-  }
+  std::minstd_rand random(seed);
+  for (char& c : content) c = static_cast<char>(random() >> 8);
   return content;
+}
+
+std::string Md5Hex(const std::string& content) {
+  platform::Digest digest(platform::DigestKind::kMd5);
+  digest.Update(content.data(), content.size());
+  static const char kHex[] = "0123456789abcdef";
+  std::string hex;
+  for (std::uint8_t byte : digest.Finish()) {
+    hex += kHex[byte >> 4];
+    hex += kHex[byte & 15];
+  }
+  return hex;
 }
 
 }  // namespace testsupport

@@ -1,7 +1,5 @@
-// A scriptable HTTP test server on a loopback address, shared by the native and the Windows
-// tests. Per connection it reads and records the request header, asks the handler for a script
-// of response bytes and faults, plays it and closes the connection. Ports are chosen by the
-// system (bind port 0); Port() tells which.
+// A scripted HTTP server on a free loopback port: per connection it records the request, plays
+// the handler's script of bytes and pauses, and closes.
 #pragma once
 
 #include <atomic>
@@ -12,44 +10,40 @@
 #include <thread>
 #include <vector>
 
+#include "download/http_get.h"
 #include "platform/net.h"
+#include "platform/text.h"
+#include "tests/core/support/temp_dir.h"
 
 namespace testsupport {
 
+// Bytes sent, then silence for pauseMs (or until the server stops).
 struct Step {
-  enum Kind { kSend, kPause, kStall } kind;
   std::string bytes;
-  std::uint32_t ms = 0;
+  std::uint32_t pauseMs = 0;
 };
 using Script = std::vector<Step>;
 
-inline Step Send(std::string bytes) { return {Step::kSend, std::move(bytes), 0}; }
-inline Step Pause(std::uint32_t ms) { return {Step::kPause, {}, ms}; }
-// Keeps the connection open and silent for `ms` (or until the server stops).
-inline Step Stall(std::uint32_t ms) { return {Step::kStall, {}, ms}; }
+inline Step Send(std::string bytes) { return {std::move(bytes), 0}; }
+inline Step Pause(std::uint32_t ms) { return {{}, ms}; }
 
-// 127.0.0.1 in network byte order.
-std::uint32_t Loopback(int last = 1);
-// A loopback port that nothing listens on (it was free a moment ago).
-std::uint16_t UnusedPort();
+std::uint32_t Loopback();  // 127.0.0.1 in network byte order
+std::uint16_t UnusedPort();  // a loopback port that nothing listens on (it was free a moment ago)
 
 class ScriptServer {
  public:
-  // Called on a connection's thread with the request header bytes and the connection's index
-  // (0, 1, ... in order of acceptance). May be called for several connections at once.
+  // Called on each connection's thread (so possibly at once) with its request and index (0, 1, ...).
   using Handler = std::function<Script(const std::string& request, int index)>;
 
-  explicit ScriptServer(Handler handler, std::uint32_t address = Loopback(), std::uint16_t port = 0);
+  explicit ScriptServer(Handler handler);
   ~ScriptServer();
   ScriptServer(const ScriptServer&) = delete;
   ScriptServer& operator=(const ScriptServer&) = delete;
 
-  bool Listening() const { return listener_ != platform::kInvalidSocket; }
   std::uint16_t Port() const { return port_; }
-  std::string Url(const std::string& path) const;
+  std::string Url(const std::string& path) const { return "http://127.0.0.1:" + std::to_string(port_) + path; }
   std::vector<std::string> Requests();
-  // Per request, how many of its bytes had arrived when the server first looked: all of them
-  // when the client sent the request in one piece.
+  // Per request, how many bytes the first receive got: all of them when it was sent in one piece.
   std::vector<std::size_t> FirstReads();
 
  private:
@@ -69,15 +63,12 @@ class ScriptServer {
   std::thread acceptor_;
 };
 
-// --- answers ---
-
 // A status line with fields and the blank line; `fields` are complete lines ending in "\r\n".
 std::string Header(const std::string& status, const std::string& fields = "");
 // The value of "Range: bytes=A-B" in a request ("A-B"), or empty.
 std::string RangeOf(const std::string& request);
 
-// Serves `content` like a web server: 206 with Content-Range for a Range request (clamped to
-// the content), 200 with Content-Length otherwise. `extraFields` go into every answer.
+// `content` as a web server serves it: 206 for a Range request (clamped), else 200.
 Script ServeContent(const std::string& request, const std::string& content, const std::string& extraFields = "");
 
 // The same answer with its body in blocks and a pause after each, so a test can act mid-transfer.
@@ -85,5 +76,21 @@ Script Slowly(const Script& served, std::size_t block = 65536, std::uint32_t pau
 
 // Deterministic test content of `size` bytes that differs with `seed`.
 std::string MakeContent(std::size_t size, unsigned seed = 1);
+// Its MD5 in lower-case hex, as the vendor's redirect carries it.
+std::string Md5Hex(const std::string& content);
+
+// Downloads url into the directory, retrying at once until retryBudgetMs pass without progress.
+inline int Download(const std::string& url, const std::wstring& saveLocation, std::uint32_t retryBudgetMs = 20000,
+                    IDownloadCallBack* callback = nullptr, DownloadOutcome* outcome = nullptr) {
+  DownloadRequest request;
+  request.url = platform::FromUtf8(url);
+  request.saveLocation = saveLocation;
+  request.callback = callback;
+  request.timing.firstPauseMs = 5;
+  request.timing.maxPauseMs = 20;
+  request.timing.retryBudgetMs = retryBudgetMs;
+  DownloadOutcome ignored;
+  return DownloadWithOutcome(request, outcome ? *outcome : ignored);
+}
 
 }  // namespace testsupport

@@ -1,21 +1,22 @@
 #include "tests/core/support/temp_dir.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cstdio>
 
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/text.h"
 
 namespace testsupport {
 
 TempDir::TempDir() {
   static std::atomic<unsigned> counter{0};
   std::error_code error;
-  const auto base = std::filesystem::temp_directory_path(error);
-  for (unsigned attempt = 0; attempt < 100; ++attempt) {
-    path_ = base / ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
-    if (std::filesystem::create_directory(path_, error)) break;
-  }
+  do {
+    path_ = std::filesystem::temp_directory_path(error) /
+            ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
+  } while (!std::filesystem::create_directory(path_, error) && counter < 1000);
 }
 
 TempDir::~TempDir() {
@@ -51,6 +52,34 @@ bool WriteAll(const std::wstring& path, const std::string& bytes) {
   if (!file) return false;
   const bool written = std::fwrite(bytes.data(), 1, bytes.size(), file) == bytes.size();
   return std::fclose(file) == 0 && written;
+}
+
+std::vector<std::wstring> ListTree(const std::wstring& root) {
+  namespace fs = std::filesystem;
+#ifdef _WIN32
+  const fs::path base(root);
+#else
+  const fs::path base = fs::u8path(platform::NativePath(root));
+#endif
+  std::vector<std::wstring> names;
+  std::error_code error;
+  for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
+       it.increment(error))
+    names.push_back(platform::FromUtf8(it->path().lexically_relative(base).generic_u8string()));
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Files ReadFiles(const TempDir& dir) {
+  Files files;
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path()))
+    files[entry.path().filename().string()] = ReadAll(platform::FromUtf8(entry.path().string()));
+  return files;
+}
+
+void WriteFiles(const TempDir& dir, const Files& files) {
+  for (const auto& entry : std::filesystem::directory_iterator(dir.Path())) std::filesystem::remove_all(entry.path());
+  for (const auto& [name, bytes] : files) WriteAll(dir.File(platform::FromUtf8(name)), bytes);
 }
 
 }  // namespace testsupport

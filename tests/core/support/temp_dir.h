@@ -1,9 +1,11 @@
-// A fresh directory under the system's temporary directory, removed with everything in it when
-// the object dies. Wide() is the Windows-shaped path the core takes, ending in "\\".
+// A fresh temporary directory, removed with its contents when the object dies. Wide() is the
+// Windows-shaped path the core takes, ending in "\\".
 #pragma once
 
 #include <filesystem>
+#include <map>
 #include <string>
+#include <vector>
 
 namespace testsupport {
 
@@ -16,15 +18,21 @@ class TempDir {
 
   const std::filesystem::path& Path() const { return path_; }
   std::wstring Wide() const;
-  // Wide() + name.
   std::wstring File(const std::wstring& name) const { return Wide() + name; }
 
  private:
   std::filesystem::path path_;
 };
 
-// Whole contents of a file; empty when it cannot be read.
-std::string ReadAll(const std::wstring& path);
+std::string ReadAll(const std::wstring& path);  // empty when it cannot be read
 bool WriteAll(const std::wstring& path, const std::string& bytes);
+
+// Every file and directory below root, relative, with "/" separators, sorted.
+std::vector<std::wstring> ListTree(const std::wstring& root);
+
+// The files directly in dir with their bytes; WriteFiles makes dir hold exactly such a set.
+using Files = std::map<std::string, std::string>;
+Files ReadFiles(const TempDir& dir);
+void WriteFiles(const TempDir& dir, const Files& files);
 
 }  // namespace testsupport

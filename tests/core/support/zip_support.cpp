@@ -1,9 +1,6 @@
 #include "tests/core/support/zip_support.h"
 
-#include <algorithm>
-#include <filesystem>
 #include <functional>
-#include <system_error>
 
 #include "platform/fs.h"
 #include "platform/text.h"
@@ -15,28 +12,7 @@
 #include <sys/stat.h>
 #endif
 
-namespace fs = std::filesystem;
-
 namespace ziptest {
-namespace {
-
-fs::path ToFs(const std::wstring& path) {
-#ifdef _WIN32
-  return fs::path(path);
-#else
-  return fs::u8path(platform::NativePath(path));
-#endif
-}
-
-std::wstring FromFs(const fs::path& path) {
-#ifdef _WIN32
-  return path.wstring();
-#else
-  return platform::FromUtf8(path.u8string());
-#endif
-}
-
-}  // namespace
 
 std::wstring Fixture(const std::wstring& name) {
 #ifdef _WIN32
@@ -50,23 +26,6 @@ platform::FileTime UnixToFileTime(std::int64_t seconds) {
   return static_cast<platform::FileTime>(seconds + platform::kFileTimeUnixEpochSeconds) * 10000000u;
 }
 
-const std::vector<TreeFile>& Tree() {
-  static const std::vector<TreeFile> tree = [] {
-    std::string tavo, data, readme;
-    for (int i = 0; i < 10; ++i) tavo += "MZ tavo main program\n";
-    for (int i = 0; i < 200000; ++i) data += static_cast<char>((i * 7 + (i >> 9)) % 251);
-    for (int i = 0; i < 50; ++i) readme += "\xE6\x89\x8B\xE6\x9C\xBA\xE5\x8A\xA9\xE6\x89\x8B\n";  // 手机助手
-    return std::vector<TreeFile>{
-        {L"TavoPhoneAx/Tavo.exe", tavo},
-        {L"TavoPhoneAx/empty.txt", ""},
-        {L"TavoPhoneAx/lib/data.bin", data},
-        {L"TavoPhoneAx/\x4E2D\x6587\x76EE\x5F55/\x8BF4\x660E.txt", readme},  // 中文目录/说明.txt
-        {L"TavoPhoneAx/readonly.txt", "do not touch\n"},
-    };
-  }();
-  return tree;
-}
-
 OnDisk Inspect(const std::wstring& path) {
   OnDisk facts;
 #ifdef _WIN32
@@ -78,17 +37,8 @@ OnDisk Inspect(const std::wstring& path) {
   facts.directory = (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
   facts.readOnly = (data.dwFileAttributes & FILE_ATTRIBUTE_READONLY) != 0;
   facts.size = (static_cast<std::int64_t>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-  // GetFileTime on an open handle, as the times were set.
-  HANDLE file = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                            OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-  if (file != INVALID_HANDLE_VALUE) {
-    FILETIME created, accessed, written;
-    if (GetFileTime(file, &created, &accessed, &written)) {
-      facts.accessTime = time(accessed);
-      facts.writeTime = time(written);
-    }
-    CloseHandle(file);
-  }
+  facts.accessTime = time(data.ftLastAccessTime);
+  facts.writeTime = time(data.ftLastWriteTime);
 #else
   struct stat info {};
   if (stat(platform::NativePath(path).c_str(), &info) != 0) return facts;
@@ -105,23 +55,9 @@ OnDisk Inspect(const std::wstring& path) {
   return facts;
 }
 
-std::vector<std::wstring> ListTree(const std::wstring& root) {
-  std::vector<std::wstring> names;
-  std::error_code error;
-  const fs::path base = ToFs(root);
-  for (auto it = fs::recursive_directory_iterator(base, error); !error && it != fs::recursive_directory_iterator();
-       it.increment(error)) {
-    std::wstring name = FromFs(it->path().lexically_relative(base));
-    std::replace(name.begin(), name.end(), L'\\', L'/');
-    names.push_back(name);
-  }
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 std::vector<std::string> Snapshot(const std::wstring& root, bool times) {
   std::vector<std::string> lines;
-  for (const std::wstring& name : ListTree(root)) {
+  for (const std::wstring& name : testsupport::ListTree(root)) {
     const OnDisk facts = Inspect(root + name);
     std::string line = platform::ToUtf8(name);
     // A directory's times change with its entries, and an empty file keeps the time it was

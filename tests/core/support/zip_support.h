@@ -1,5 +1,4 @@
-// Helpers for the zip reader and extraction tests: the archives made by
-// fixtures/make_zip_fixtures.py and what a file or a tree looks like on disk.
+// The archives fixtures/make_zip_fixtures.py makes, and what files look like on disk.
 #pragma once
 
 #include <cstdint>
@@ -10,7 +9,7 @@
 
 namespace ziptest {
 
-// Path of an archive made by the fixture script (ctest runs it before the tests).
+// A fixture's path; "tree\\" is the source tree of the real tools' archives.
 std::wstring Fixture(const std::wstring& name);
 
 // Times the fixture script gives its source tree, as file times.
@@ -19,15 +18,7 @@ constexpr std::int64_t kTreeMtime = 1620284890;
 constexpr std::int64_t kTreeAtime = 1641092646;
 constexpr std::int64_t kOnlyMtime = 1500000000;
 
-// Contents of the fixture script's source tree, by relative name with "/".
-struct TreeFile {
-  std::wstring name;
-  std::string data;
-};
-const std::vector<TreeFile>& Tree();
-
-// What a file or directory looks like on disk.
-struct OnDisk {
+struct OnDisk {  // what a file or directory looks like on disk
   bool exists = false;
   bool directory = false;
   bool readOnly = false;
@@ -38,11 +29,8 @@ struct OnDisk {
 };
 OnDisk Inspect(const std::wstring& path);
 
-// Every file and directory below root, relative, with "/" separators, sorted.
-std::vector<std::wstring> ListTree(const std::wstring& root);
-
-// What a rerun or another extraction must reproduce below root, one line per entry: its name, and
-// for a file its size, read-only bit, a digest of its bytes and (with times) its write time.
+// One line per entry below root: its name and, for a file, size, read-only bit, digest and (with
+// times) write time.
 std::vector<std::string> Snapshot(const std::wstring& root, bool times = true);
 
 }  // namespace ziptest
