@@ -11,6 +11,7 @@
 #include "download/http_get.h"
 #include "platform/clock.h"
 #include "platform/fs.h"
+#include "platform/hash.h"
 #include "platform/text.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/temp_dir.h"
@@ -377,6 +378,40 @@ TEST_F(DownloadEngine, Md5InTheUrlIsChecked) {
   EXPECT_TRUE(Target() == content);
   EXPECT_EQ(Download(whole.Url("/pkg.zip?md5=0" + md5.substr(1)), 1, 1), DL_CHECKSUM_MISMATCH);
   EXPECT_EQ(FileNames(dir), std::set<std::string>{});
+}
+
+TEST_F(DownloadEngine, AHandedOverFileIsHeldWithTheDigestsOfItsBytes) {
+  const std::string content = testsupport::MakeContent(10000001);
+  const std::string md5 = Md5Of(content);
+  platform::Digest sha(platform::DigestKind::kSha256);
+  sha.Update(content.data(), content.size());
+  const std::vector<std::uint8_t> sha256 = sha.Finish();
+  ScriptServer ranged([&](const std::string& request, int) { return ServeContent(request, content); });
+  ScriptServer whole([&](const std::string&, int) {
+    return Script{Send(Header("200 OK", "Content-Length: 10000001\r\n") + content)};
+  });
+  auto handedOver = [&](ScriptServer& server, const char* what) {
+    DownloadRequest request;
+    request.url = Wide(server.Url("/pkg.zip?md5=" + md5));
+    request.saveLocation = dir.Wide();
+    request.handOver = true;
+    DownloadOutcome outcome;
+    EXPECT_EQ(DownloadWithOutcome(request, outcome), DL_OK) << what;
+    EXPECT_EQ(platform::ToUtf8(outcome.md5), md5) << what;
+    EXPECT_TRUE(outcome.sha256 == sha256) << what;
+    std::string held(content.size() + 1, '\0');
+    EXPECT_EQ(outcome.file.Read(held.data(), held.size()), static_cast<std::int64_t>(content.size())) << what;
+    EXPECT_TRUE(held.substr(0, content.size()) == content) << what;
+#ifdef _WIN32
+    EXPECT_EQ(platform::OpenFile(outcome.target, "r+b"), nullptr) << what;  // no other writer while held
+#endif
+    outcome.file.Close();
+    EXPECT_TRUE(platform::RemoveFile(outcome.target)) << what;
+  };
+  handedOver(ranged, "segmented");
+  StopEarly(content);
+  handedOver(ranged, "resumed");
+  handedOver(whole, "whole");
 }
 
 TEST_F(DownloadEngine, ArgumentsAndTargetNames) {
