@@ -1,11 +1,14 @@
 // Reading an archive and writing the files extracted from it, with Windows file attributes and
-// file times.
+// file times; and the downloaded file that is written, renamed and handed on to its reader
+// without ever being closed in between.
 //
 // Paths are Windows-shaped wide strings as in fs.h ("\\" and "/" both separate directory levels
 // natively, where each "\\" becomes "/").
 //
 // Windows: the archive is opened with CreateFileW for reading, shared for reading only; output
-// files are created with CREATE_ALWAYS and the item's attributes; times go through SetFileTime.
+// files are created with CREATE_ALWAYS and the item's attributes; times go through SetFileTime;
+// the downloaded file is opened for reading, writing and deleting, shared for reading only, and
+// renamed with SetFileInformationByHandle (FileRenameInfo).
 // POSIX has no hidden, system or archive bit and no settable creation time, so natively:
 //   - read-only is the absence of every write bit (files 0444, else 0666; the umask applies),
 //     hidden, system and archive are dropped;
