@@ -299,15 +299,17 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   const bool exists = !piece.fresh && platform::PathExists(name);
   if (!part.Open(name, !exists)) return DL_PART_OPEN_FAILED;
 
-  // The piece at 0 feeds the checksums in order; bytes a killed run left are read once here.
-  const bool hashing = digests_.Any() && piece.start == 0;
-  if (hashing && hashed_ < piece.have) {
-    std::vector<char> block(kCopyBlock);
+  // The piece at 0 feeds the checksums in order, on their own threads while the next block
+  // arrives; bytes a killed run left are read once here.
+  std::unique_ptr<HashPipeline> hash;
+  if (digests_.Any() && piece.start == 0) {
+    hash = std::make_unique<HashPipeline>(digests_.All(), kReceiveBlock);
     while (hashed_ < piece.have) {
-      const std::int64_t n = part.Read(block.data(), static_cast<std::size_t>(
-                                                         std::min<std::int64_t>(kCopyBlock, piece.have - hashed_)));
+      char* block = hash->NextBuffer();
+      const std::int64_t n =
+          part.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kReceiveBlock, piece.have - hashed_)));
       if (n <= 0) return DL_PART_READ_FAILED;
-      digests_.Update(block.data(), static_cast<std::size_t>(n));
+      hash->Hand(static_cast<std::size_t>(n));
       hashed_ += n;
     }
   }
@@ -321,7 +323,7 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   }
   for (;;) {
     bool moved = false;
-    const int code = PieceAttempt(piece, part, slot, moved);
+    const int code = PieceAttempt(piece, part, hash.get(), slot, moved);
     if (code == 0) break;
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_PART_READ_FAILED || code == DL_HTTP_DENIED) return code;
@@ -329,6 +331,7 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   }
   // The part at 0 becomes the file: it stays open, so that what was hashed is what the join
   // finds (only this piece's one worker ever sets it; the join reads it after every worker ended).
+  if (hash) hash->Finish();
   if (piece.start == 0)
     held_ = std::move(part);
   else if (!part.Close())
@@ -338,7 +341,8 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   return 0;
 }
 
-int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, int slot, bool& moved) {
+int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
+                                   bool& moved) {
   std::int64_t from = 0, end = 0;
   {
     std::lock_guard<std::mutex> own(piece.mutex);
@@ -370,10 +374,12 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, int s
   if (status != 206 || !FindField(platform::FromAnsi(header), L"Content-Range", value) || RangeFirstByte(value) != from)
     return DL_RECV_FAILED;
 
-  std::vector<char> buffer(kReceiveBlock);
+  // The piece at 0 receives into the hashers' buffers: each block is written and hashed from one.
+  std::vector<char> own(hash ? 0 : kReceiveBlock);
   for (;;) {
+    char* buffer = hash ? hash->NextBuffer() : own.data();
     int failure = 0;
-    const int n = connection.Receive(buffer.data(), buffer.size(), failure);
+    const int n = connection.Receive(buffer, kReceiveBlock, failure);
     if (n < 0) return failure;
     if (n == 0) return DL_RECV_FAILED;  // closed before the piece's end
     std::int64_t keep = 0;
@@ -384,13 +390,13 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, int s
       keep = std::min<std::int64_t>(n, piece.Left());
       // Each block is the system's at once (nothing buffered), so the part's size is always a
       // valid resume point.
-      if (keep > 0 && !part.Write(buffer.data(), static_cast<std::size_t>(keep))) return DL_PART_OPEN_FAILED;
+      if (keep > 0 && !part.Write(buffer, static_cast<std::size_t>(keep))) return DL_PART_OPEN_FAILED;
       piece.have += keep;
       piece.attemptBytes += keep;
       done = piece.Left() <= 0;
     }
-    if (digests_.Any() && piece.start == 0 && keep > 0) {
-      digests_.Update(buffer.data(), static_cast<std::size_t>(keep));
+    if (hash && keep > 0) {
+      hash->Hand(static_cast<std::size_t>(keep));
       hashed_ += keep;
     }
     moved = moved || keep > 0;

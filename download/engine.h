@@ -21,6 +21,8 @@
 #include "platform/net.h"
 #include "platform/proxy.h"
 
+class HashPipeline;
+
 // Where the requests for one URL go: the server it names, or the proxy that carries them.
 struct Endpoint {
   std::wstring url;
@@ -148,7 +150,7 @@ class CHttpGet::Engine {
   // that a connection of its own should take part of it; 0 otherwise.
   double SlowPieceWorthSplitting();
   int RunPiece(Piece& piece, int slot, double& rate);
-  int PieceAttempt(Piece& piece, platform::HeldFile& part, int slot, bool& moved);
+  int PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot, bool& moved);
   int JoinPieces();
   int CopyPiecesIntoBase(const std::vector<Piece*>& order);
   void RemoveParts();
