@@ -268,7 +268,7 @@ InstallResult CInstallJob::Result() const {
   return result_;
 }
 
-InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& finalUrl) {
+InstallResult CInstallJob::Download(const std::wstring& package, DownloadOutcome& where) {
   InstallResult result;
   if (package.empty()) {
     result.outcome = InstallOutcome::kDownloadFailed;
@@ -281,9 +281,8 @@ InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& f
   request.saveLocation = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
   request.callback = &progress;
   request.timing.retryBudgetMs = options_.retryBudgetMs;
-  DownloadOutcome where;
+  request.handOver = true;  // the package's digests and its open file, for the checks and the extraction
   result.downloadResult = DownloadWithOutcome(request, where);
-  finalUrl = where.finalUrl;
   platform::Log("download result %d (%s)", result.downloadResult, DownloadResultName(result.downloadResult));
   if (result.downloadResult == DL_OK || result.downloadResult == DL_ALREADY_PRESENT)
     result.outcome = InstallOutcome::kInstalled;
@@ -298,12 +297,15 @@ InstallResult CInstallJob::Download(const std::wstring& package, std::wstring& f
   return result;
 }
 
-InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const std::wstring& finalUrl) {
+InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const DownloadOutcome& where) {
   InstallResult result;
   result.outcome = InstallOutcome::kPackageRejected;
-  std::wstring md5;
-  std::vector<std::uint8_t> sha256;
-  if (!DigestPackage(package, md5, sha256)) {
+  const std::wstring& finalUrl = where.finalUrl;
+  // A fresh package was hashed as it was written, through the handle held since; a package that
+  // was present is read once here.
+  std::wstring md5 = where.md5;
+  std::vector<std::uint8_t> sha256 = where.sha256;
+  if (sha256.size() != 32 && !DigestPackage(package, md5, sha256)) {
     platform::Log("package rejected: it cannot be read");
     return result;
   }
@@ -333,7 +335,7 @@ InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const std::
     platform::Log("package rejected: the signature does not verify with the vendor's key");
     return result;
   }
-  platform::Log("package verified: md5 %s, vendor signature good", Utf8(md5).c_str());
+  platform::Log("package verified: md5 %s, vendor signature good", md5.empty() ? "not named" : Utf8(md5).c_str());
   result.outcome = InstallOutcome::kInstalled;
   return result;
 }
@@ -358,20 +360,25 @@ InstallResult CInstallJob::Install(const std::wstring& package) {
   // A package found in the temporary directory is checked like a fresh one; when it fails, it is
   // deleted and downloaded afresh once.
   for (int round = 0; round < 2; ++round) {
-    std::wstring finalUrl;
-    result = Download(package, finalUrl);
+    DownloadOutcome where;
+    result = Download(package, where);
     if (result.outcome != InstallOutcome::kInstalled) return result;
     const bool wasPresent = result.downloadResult == DL_ALREADY_PRESENT;
 
     // One handle, which nobody else may change, rename or delete, from the first byte hashed to
-    // the end of the extraction.
-    platform::SharedReadFile file;
-    if (!file.Open(package)) {
+    // the end of the extraction: a fresh package's comes from the download, which held it since
+    // its bytes were written and hashed.
+    platform::SharedReadFile file = std::move(where.file);
+    if (!file.IsOpen()) {
+      where.sha256.clear();  // digests count only with the handle they were taken through
+      where.md5.clear();
+    }
+    if (!file.IsOpen() && !file.Open(package)) {
       platform::Log("the package cannot be opened");
       result.outcome = InstallOutcome::kPackageRejected;
       return result;
     }
-    result = Verify(file, finalUrl);
+    result = Verify(file, where);
     bool packageBad = result.outcome == InstallOutcome::kPackageRejected;
     if (result.outcome == InstallOutcome::kInstalled) result = Extract(file, packageBad);
     file.Close();

@@ -14,6 +14,7 @@
 #include <mutex>
 #include <thread>
 
+#include "download/http_get.h"
 #include "platform/file_io.h"
 #include "unzip/extract_package.h"
 
@@ -112,12 +113,14 @@ class CInstallJob {
  private:
   // Download, verification and extraction of the package at `package`.
   InstallResult Install(const std::wstring& package);
-  // Fetches the package (or finds it present) and gives the address it ended at after redirects.
-  InstallResult Download(const std::wstring& package, std::wstring& finalUrl);
+  // Fetches the package (or finds it present): `where` gives the address it ended at after
+  // redirects and, for a fresh package, its open file and digests.
+  InstallResult Download(const std::wstring& package, DownloadOutcome& where);
   // kInstalled when the held package matches the md5 its final address names and the vendor's
   // signature published beside it; kPackageRejected (or kDownloadFailed when the signature could
-  // not be fetched at all) otherwise.
-  InstallResult Verify(platform::SharedReadFile& package, const std::wstring& finalUrl);
+  // not be fetched at all) otherwise. The digests in `where` are used when there are any; the
+  // package is read for them otherwise.
+  InstallResult Verify(platform::SharedReadFile& package, const DownloadOutcome& where);
   // Extracts the held package; packageBad is set when its own bytes are bad.
   InstallResult Extract(platform::SharedReadFile& package, bool& packageBad);
   // kInstalled when the volume of `path` has `needed` bytes free, else kDiskFull.

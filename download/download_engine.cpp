@@ -178,13 +178,40 @@ int CHttpGet::Engine::Run(DownloadOutcome& outcome) {
     std::lock_guard<std::mutex> hold(progressMutex_);
     total_ = answer.total;
   }
-  if (!md5_.empty()) digest_ = std::make_unique<platform::Digest>(platform::DigestKind::kMd5);
+  digests_ = NewDigests();
   code = answer.ranges ? DownloadPieces() : DownloadWhole(std::move(answer.body));
   const std::uint32_t spent = std::max<std::uint32_t>(1, platform::TickCount() - start);
   platform::Log("%s: %lld bytes in %u ms (%.1f MiB/s)", code == 0 ? "downloaded" : "download ended",
                 static_cast<long long>(downloaded_), spent, downloaded_ / 1048576.0 / (spent / 1000.0));
   if (code != 0) return FailureOr(code);
+  outcome.md5 = md5Hex_;
+  outcome.sha256 = sha256_;
+  if (request_.handOver) held_.HandTo(outcome.file);
+  (void)held_.Close();
   return DL_OK;
+}
+
+std::vector<platform::Digest*> FileDigests::All() const {
+  std::vector<platform::Digest*> all;
+  if (md5) all.push_back(md5.get());
+  if (sha256) all.push_back(sha256.get());
+  return all;
+}
+
+FileDigests CHttpGet::Engine::NewDigests() const {
+  FileDigests digests;
+  if (!md5_.empty()) digests.md5 = std::make_unique<platform::Digest>(platform::DigestKind::kMd5);
+  if (request_.handOver) digests.sha256 = std::make_unique<platform::Digest>(platform::DigestKind::kSha256);
+  return digests;
+}
+
+bool CHttpGet::Engine::CheckDigests() {
+  if (digests_.sha256) sha256_ = digests_.sha256->Finish();
+  if (!digests_.md5) return true;
+  md5Hex_ = platform::HexUpper(digests_.md5->Finish());
+  const bool same = platform::EqualsIgnoringCase(md5Hex_, md5_);
+  platform::Log("md5 %s: %s", platform::ToUtf8(md5Hex_).c_str(), same ? "as named" : "differs from the address's");
+  return same;
 }
 
 int CHttpGet::Engine::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {

@@ -179,6 +179,7 @@ int CHttpGet::Engine::DownloadPieces() {
   }  // every worker has ended here
 
   if (stop_.IsSet()) {
+    (void)held_.Close();  // before deleting: an open file cannot be deleted everywhere
     if (deleteOnStop_.load()) RemoveParts();
     return FailureOr(DL_STOPPED);
   }
@@ -293,20 +294,22 @@ Piece* CHttpGet::Engine::SplitSlowest(double finisherRate) {
 }
 
 int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
-  platform::UniqueFile part;
+  platform::HeldFile part;
   const std::wstring name = PartName(piece.number);
   const bool exists = !piece.fresh && platform::PathExists(name);
-  if (!part.Open(name, exists ? "r+b" : "w+b")) return DL_PART_OPEN_FAILED;
+  if (!part.Open(name, !exists)) return DL_PART_OPEN_FAILED;
 
-  // The piece at 0 feeds the checksum in order; bytes a killed run left are read once here.
-  const bool hashing = digest_ && piece.start == 0;
-  if (hashing && hashed_ < piece.have) {
-    std::vector<char> block(kCopyBlock);
+  // The piece at 0 feeds the checksums in order, on their own threads while the next block
+  // arrives; bytes a killed run left are read once here.
+  std::unique_ptr<HashPipeline> hash;
+  if (digests_.Any() && piece.start == 0) {
+    hash = std::make_unique<HashPipeline>(digests_.All(), kReceiveBlock);
     while (hashed_ < piece.have) {
-      const std::int64_t n = part.Read(block.data(), static_cast<std::size_t>(
-                                                         std::min<std::int64_t>(kCopyBlock, piece.have - hashed_)));
+      char* block = hash->NextBuffer();
+      const std::int64_t n =
+          part.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kReceiveBlock, piece.have - hashed_)));
       if (n <= 0) return DL_PART_READ_FAILED;
-      digest_->Update(block.data(), static_cast<std::size_t>(n));
+      hash->Hand(static_cast<std::size_t>(n));
       hashed_ += n;
     }
   }
@@ -320,19 +323,26 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   }
   for (;;) {
     bool moved = false;
-    const int code = PieceAttempt(piece, part, slot, moved);
+    const int code = PieceAttempt(piece, part, hash.get(), slot, moved);
     if (code == 0) break;
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_PART_READ_FAILED || code == DL_HTTP_DENIED) return code;
     if (!KeepTrying(code, backoff, "segment")) return FailureOr(code);
   }
-  if (!part.Close()) return DL_PART_OPEN_FAILED;
+  // The part at 0 becomes the file: it stays open, so that what was hashed is what the join
+  // finds (only this piece's one worker ever sets it; the join reads it after every worker ended).
+  if (hash) hash->Finish();
+  if (piece.start == 0)
+    held_ = std::move(part);
+  else if (!part.Close())
+    return DL_PART_OPEN_FAILED;
   std::lock_guard<std::mutex> own(piece.mutex);
   rate = static_cast<double>(piece.have - before) / std::max<std::uint32_t>(1, platform::TickCount() - started);
   return 0;
 }
 
-int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::UniqueFile& part, int slot, bool& moved) {
+int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
+                                   bool& moved) {
   std::int64_t from = 0, end = 0;
   {
     std::lock_guard<std::mutex> own(piece.mutex);
@@ -364,10 +374,12 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::UniqueFile& part, int
   if (status != 206 || !FindField(platform::FromAnsi(header), L"Content-Range", value) || RangeFirstByte(value) != from)
     return DL_RECV_FAILED;
 
-  std::vector<char> buffer(kReceiveBlock);
+  // The piece at 0 receives into the hashers' buffers: each block is written and hashed from one.
+  std::vector<char> own(hash ? 0 : kReceiveBlock);
   for (;;) {
+    char* buffer = hash ? hash->NextBuffer() : own.data();
     int failure = 0;
-    const int n = connection.Receive(buffer.data(), buffer.size(), failure);
+    const int n = connection.Receive(buffer, kReceiveBlock, failure);
     if (n < 0) return failure;
     if (n == 0) return DL_RECV_FAILED;  // closed before the piece's end
     std::int64_t keep = 0;
@@ -376,15 +388,15 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::UniqueFile& part, int
       // Written under the piece's lock, so a split between two blocks moves the end first.
       std::lock_guard<std::mutex> own(piece.mutex);
       keep = std::min<std::int64_t>(n, piece.Left());
-      // Each block is flushed at once, so the part's size is always a valid resume point.
-      if (keep > 0 && (!part.Write(buffer.data(), static_cast<std::size_t>(keep)) || !part.Flush()))
-        return DL_PART_OPEN_FAILED;
+      // Each block is the system's at once (nothing buffered), so the part's size is always a
+      // valid resume point.
+      if (keep > 0 && !part.Write(buffer, static_cast<std::size_t>(keep))) return DL_PART_OPEN_FAILED;
       piece.have += keep;
       piece.attemptBytes += keep;
       done = piece.Left() <= 0;
     }
-    if (digest_ && piece.start == 0 && keep > 0) {
-      digest_->Update(buffer.data(), static_cast<std::size_t>(keep));
+    if (hash && keep > 0) {
+      hash->Hand(static_cast<std::size_t>(keep));
       hashed_ += keep;
     }
     moved = moved || keep > 0;
@@ -399,55 +411,57 @@ int CHttpGet::Engine::JoinPieces() {
   std::sort(order.begin(), order.end(), [](const Piece* a, const Piece* b) { return a->start < b->start; });
 
   // The part at offset 0 becomes the file: the others are copied into it at their offsets (a
-  // join that a kill interrupted is simply done again), and only it is renamed.
+  // join that a kill interrupted is simply done again), and only it is renamed, while open.
   const std::wstring base = PartName(order.front()->number);
-  {
-    platform::UniqueFile out;
-    if (!out.Open(base, "r+b")) return DL_PART_READ_FAILED;
-    HashPipeline hash(digest_.get(), kCopyBlock);
-    if (digest_) {
-      // What the piece at 0 did not feed in order during this run.
-      if (!out.Seek(hashed_)) return DL_PART_READ_FAILED;
-      while (hashed_ < order.front()->end) {
-        char* block = hash.NextBuffer();
-        const std::int64_t n =
-            out.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, order.front()->end - hashed_)));
-        if (n <= 0) return DL_PART_READ_FAILED;
-        hash.Hand(static_cast<std::size_t>(n));
-        hashed_ += n;
-      }
-    }
-    for (std::size_t i = 1; i < order.size(); ++i) {
-      platform::UniqueFile in;
-      if (!in.Open(PartName(order[i]->number), "rb")) return DL_PART_READ_FAILED;
-      if (!out.Seek(order[i]->start)) return DL_OUTPUT_OPEN_FAILED;
-      // One read of each part, written and hashed from the same buffer.
-      for (std::int64_t left = order[i]->end - order[i]->start; left > 0;) {
-        char* block = hash.NextBuffer();
-        const std::int64_t n = in.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, left)));
-        if (n <= 0) return DL_PART_READ_FAILED;
-        if (!out.Write(block, static_cast<std::size_t>(n))) return DL_OUTPUT_OPEN_FAILED;
-        hash.Hand(static_cast<std::size_t>(n));
-        left -= n;
-      }
-    }
-    hash.Finish();
-    if (!out.Close()) return DL_OUTPUT_OPEN_FAILED;
-  }
-  if (platform::FileSize(base) != total_) {
+  if (!held_.IsOpen() && !held_.Open(base, false)) return DL_PART_READ_FAILED;
+  int code = CopyPiecesIntoBase(order);
+  if (code == 0 && platform::FileSize(base) != total_) {
+    (void)held_.Close();
     RemoveParts();  // longer than the file: not made by this engine
     return DL_PART_READ_FAILED;
   }
-  if (digest_) {
-    const std::wstring md5 = platform::HexUpper(digest_->Finish());
-    const bool same = platform::EqualsIgnoringCase(md5, md5_);
-    platform::Log("md5 %s: %s", platform::ToUtf8(md5).c_str(), same ? "as named" : "differs from the address's");
-    if (!same) {
-      RemoveParts();
-      return DL_CHECKSUM_MISMATCH;
+  if (code == 0 && !CheckDigests()) {
+    (void)held_.Close();
+    RemoveParts();
+    return DL_CHECKSUM_MISMATCH;
+  }
+  if (code == 0 && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;  // parts and record stay whole
+  if (code != 0) {
+    (void)held_.Close();
+    return code;
+  }
+  RemoveParts();
+  return 0;
+}
+
+int CHttpGet::Engine::CopyPiecesIntoBase(const std::vector<Piece*>& order) {
+  HashPipeline hash(digests_.All(), kCopyBlock);
+  if (digests_.Any()) {
+    // What the piece at 0 did not feed in order during this run.
+    if (!held_.Seek(hashed_)) return DL_PART_READ_FAILED;
+    while (hashed_ < order.front()->end) {
+      char* block = hash.NextBuffer();
+      const std::int64_t n =
+          held_.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, order.front()->end - hashed_)));
+      if (n <= 0) return DL_PART_READ_FAILED;
+      hash.Hand(static_cast<std::size_t>(n));
+      hashed_ += n;
     }
   }
-  if (!platform::RenameFile(base, target_)) return DL_OUTPUT_OPEN_FAILED;  // parts and record stay whole
-  RemoveParts();
+  for (std::size_t i = 1; i < order.size(); ++i) {
+    platform::UniqueFile in;
+    if (!in.Open(PartName(order[i]->number), "rb")) return DL_PART_READ_FAILED;
+    if (!held_.Seek(order[i]->start)) return DL_OUTPUT_OPEN_FAILED;
+    // One read of each part, written and hashed from the same buffer.
+    for (std::int64_t left = order[i]->end - order[i]->start; left > 0;) {
+      char* block = hash.NextBuffer();
+      const std::int64_t n = in.Read(block, static_cast<std::size_t>(std::min<std::int64_t>(kCopyBlock, left)));
+      if (n <= 0) return DL_PART_READ_FAILED;
+      if (!held_.Write(block, static_cast<std::size_t>(n))) return DL_OUTPUT_OPEN_FAILED;
+      hash.Hand(static_cast<std::size_t>(n));
+      left -= n;
+    }
+  }
+  hash.Finish();
   return 0;
 }

@@ -13,32 +13,31 @@ int CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
   std::unique_ptr<HttpConnection> connection = std::move(first);
   int code = 0;
   for (;;) {
-    platform::UniqueFile part;
-    std::unique_ptr<platform::Digest> digest;
+    // Each attempt writes and hashes from the first byte; the part stays open to the end.
+    platform::HeldFile part;
+    FileDigests digests = NewDigests();
     bool moved = false;
-    code = WholeAttempt(connection, part, digest, moved);
+    code = WholeAttempt(connection, part, digests, moved);
     connection.reset();
     if (code == 0) {
-      digest_ = std::move(digest);
-      if (!part.Close()) code = DL_PART_OPEN_FAILED;
+      digests_ = std::move(digests);
+      held_ = std::move(part);
       break;
     }
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_HTTP_DENIED || !KeepTrying(code, backoff, "download")) break;
   }
-  if (code == 0 && digest_) {
-    const std::wstring md5 = platform::HexUpper(digest_->Finish());
-    const bool same = platform::EqualsIgnoringCase(md5, md5_);
-    platform::Log("md5 %s: %s", platform::ToUtf8(md5).c_str(), same ? "as named" : "differs from the address's");
-    if (!same) code = DL_CHECKSUM_MISMATCH;
+  if (code == 0 && !CheckDigests()) code = DL_CHECKSUM_MISMATCH;
+  if (code == 0 && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;
+  if (code != 0) {
+    (void)held_.Close();
+    (void)platform::RemoveFile(TmpPartName());  // never continued: nothing to keep
   }
-  if (code == 0 && !platform::RenameFile(TmpPartName(), target_)) code = DL_OUTPUT_OPEN_FAILED;
-  if (code != 0) (void)platform::RemoveFile(TmpPartName());  // never continued: nothing to keep
   return code;
 }
 
-int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::UniqueFile& part,
-                                   std::unique_ptr<platform::Digest>& digest, bool& moved) {
+int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
+                                   FileDigests& digests, bool& moved) {
   std::int64_t expected = total_;
   if (!connection) {
     connection = std::make_unique<HttpConnection>(stop_, Limits());
@@ -60,8 +59,7 @@ int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, 
     if (expected <= 0) expected = named;
     if (named > 0 && named != expected) return DL_RECV_FAILED;
   }
-  if (!part.Open(TmpPartName(), "w+b")) return DL_PART_OPEN_FAILED;
-  if (!md5_.empty()) digest = std::make_unique<platform::Digest>(platform::DigestKind::kMd5);
+  if (!part.Open(TmpPartName(), true)) return DL_PART_OPEN_FAILED;
 
   std::vector<char> buffer(kReceiveBlock);
   std::int64_t have = 0;
@@ -84,7 +82,7 @@ int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, 
       code = DL_PART_OPEN_FAILED;
       break;
     }
-    if (digest) digest->Update(buffer.data(), static_cast<std::size_t>(keep));
+    digests.Update(buffer.data(), static_cast<std::size_t>(keep));
     have += keep;
     moved = true;
     NoteBytes(keep);

@@ -15,10 +15,13 @@
 
 #include "download/http_connection.h"
 #include "download/http_get.h"
+#include "platform/file_io.h"
 #include "platform/fs.h"
 #include "platform/hash.h"
 #include "platform/net.h"
 #include "platform/proxy.h"
+
+class HashPipeline;
 
 // Where the requests for one URL go: the server it names, or the proxy that carries them.
 struct Endpoint {
@@ -87,6 +90,20 @@ struct ProbeAnswer {
   std::string text;                // FetchSmall: the body itself
 };
 
+// The digests of one file, fed in order: MD5 when the address names one, SHA-256 when the caller
+// takes the file over (the vendor's signature covers it); both from the same buffers.
+struct FileDigests {
+  std::unique_ptr<platform::Digest> md5;
+  std::unique_ptr<platform::Digest> sha256;
+
+  bool Any() const { return md5 || sha256; }
+  void Update(const void* data, std::size_t size) {
+    if (md5) md5->Update(data, size);
+    if (sha256) sha256->Update(data, size);
+  }
+  std::vector<platform::Digest*> All() const;
+};
+
 class CHttpGet::Engine {
  public:
   explicit Engine(const DownloadRequest& request);
@@ -118,8 +135,8 @@ class CHttpGet::Engine {
 
   // --- the whole file without ranges (download_whole.cpp) ---
   int DownloadWhole(std::unique_ptr<HttpConnection> first);
-  int WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::UniqueFile& part,
-                   std::unique_ptr<platform::Digest>& digest, bool& moved);
+  int WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part, FileDigests& digests,
+                   bool& moved);
 
   // --- pieces (download_pieces.cpp) ---
   int DownloadPieces();
@@ -133,12 +150,18 @@ class CHttpGet::Engine {
   // that a connection of its own should take part of it; 0 otherwise.
   double SlowPieceWorthSplitting();
   int RunPiece(Piece& piece, int slot, double& rate);
-  int PieceAttempt(Piece& piece, platform::UniqueFile& part, int slot, bool& moved);
+  int PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot, bool& moved);
   int JoinPieces();
+  int CopyPiecesIntoBase(const std::vector<Piece*>& order);
   void RemoveParts();
   std::wstring PartName(int number) const;
   std::wstring TmpPartName() const { return target_ + L"_tmp"; }
   std::wstring RecordName() const { return target_ + L"_parts"; }
+
+  // --- the finished file (download_engine.cpp) ---
+  FileDigests NewDigests() const;
+  // Finishes the digests into the results below; false when the md5 differs from the address's.
+  bool CheckDigests();
 
   DownloadRequest request_;
   const DownloadTiming& timing_;
@@ -169,7 +192,14 @@ class CHttpGet::Engine {
   int activeWorkers_ = 0;
   std::condition_variable workerEnded_;
 
-  // The MD5 of the file's first bytes, fed in order by the worker of the piece at 0.
-  std::unique_ptr<platform::Digest> digest_;
+  // The digests of the file's first bytes, fed in order by the worker of the piece at 0, and by
+  // the join with the rest; hashed_ bytes are in.
+  FileDigests digests_;
   std::int64_t hashed_ = 0;
+  std::wstring md5Hex_;                // the results, once CheckDigests ran
+  std::vector<std::uint8_t> sha256_;
+
+  // The file that becomes the target, open from its first byte written or hashed until the end
+  // (the part at 0 as its worker leaves it, or the whole download's part); renamed while open.
+  platform::HeldFile held_;
 };

@@ -1,19 +1,31 @@
 #include "download/hash_pipeline.h"
 
-HashPipeline::HashPipeline(platform::Digest* digest, std::size_t blockSize) : digest_(digest), blockSize_(blockSize) {
-  for (int i = 0; i < (digest_ ? kSlots : 1); ++i) slots_[i].resize(blockSize_);
-  if (digest_) thread_ = std::thread([this] { Loop(); });
+#include <algorithm>
+
+HashPipeline::HashPipeline(std::vector<platform::Digest*> digests, std::size_t blockSize)
+    : digests_(std::move(digests)), blockSize_(blockSize), hashed_(digests_.size(), 0) {
+  for (int i = 0; i < (digests_.empty() ? 1 : kSlots); ++i) slots_[i].resize(blockSize_);
+  try {
+    for (std::size_t i = 0; i < digests_.size(); ++i) threads_.emplace_back([this, i] { Loop(i); });
+  } catch (...) {
+    Finish();  // the threads that did start end before the error goes on
+    throw;
+  }
+}
+
+std::uint64_t HashPipeline::Slowest() const {
+  return hashed_.empty() ? handed_ : *std::min_element(hashed_.begin(), hashed_.end());
 }
 
 char* HashPipeline::NextBuffer() {
-  if (!digest_) return slots_[0].data();
+  if (digests_.empty()) return slots_[0].data();
   std::unique_lock<std::mutex> hold(mutex_);
-  changed_.wait(hold, [this] { return handed_ - hashed_ < kSlots; });
+  changed_.wait(hold, [this] { return handed_ - Slowest() < kSlots; });
   return slots_[handed_ % kSlots].data();
 }
 
 void HashPipeline::Hand(std::size_t n) {
-  if (!digest_) return;
+  if (digests_.empty()) return;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     sizes_[handed_ % kSlots] = n;
@@ -23,25 +35,27 @@ void HashPipeline::Hand(std::size_t n) {
 }
 
 void HashPipeline::Finish() {
-  if (!thread_.joinable()) return;
+  if (threads_.empty()) return;
   {
     std::lock_guard<std::mutex> hold(mutex_);
     done_ = true;
   }
   changed_.notify_all();
-  thread_.join();
+  for (std::thread& thread : threads_) thread.join();
+  threads_.clear();
 }
 
-void HashPipeline::Loop() {
+void HashPipeline::Loop(std::size_t which) {
   std::unique_lock<std::mutex> hold(mutex_);
+  std::uint64_t& hashed = hashed_[which];
   for (;;) {
-    changed_.wait(hold, [this] { return hashed_ < handed_ || done_; });
-    if (hashed_ == handed_) return;  // done, and everything is hashed
-    const int slot = static_cast<int>(hashed_ % kSlots);
+    changed_.wait(hold, [&] { return hashed < handed_ || done_; });
+    if (hashed == handed_) return;  // done, and everything is hashed
+    const int slot = static_cast<int>(hashed % kSlots);
     hold.unlock();
-    digest_->Update(slots_[slot].data(), sizes_[slot]);
+    digests_[which]->Update(slots_[slot].data(), sizes_[slot]);
     hold.lock();
-    ++hashed_;
+    ++hashed;
     changed_.notify_all();
   }
 }

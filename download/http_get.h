@@ -10,9 +10,11 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "download/download_callback.h"
 #include "download/download_result.h"
+#include "platform/file_io.h"
 
 // Transfer rate over windows of four seconds.
 struct SpeedMeter {
@@ -51,6 +53,8 @@ struct DownloadRequest {
   int allowSegments = 1;
   int replaceExisting = 0;
   int nameFromExtension = 0;
+  // The caller takes the fresh file over: the outcome holds it open, with its SHA-256.
+  bool handOver = false;
   DownloadTiming timing;
 };
 
@@ -59,6 +63,13 @@ struct DownloadRequest {
 struct DownloadOutcome {
   std::wstring finalUrl;
   std::wstring target;
+  // The digests taken while the file was written: md5 (upper-case hex) when the address names
+  // one, sha256 with handOver; empty otherwise.
+  std::wstring md5;
+  std::vector<std::uint8_t> sha256;
+  // With handOver, after DL_OK: the target, still open from the moment its bytes were written
+  // and hashed, so that no other process can have changed them; for reading only.
+  platform::SharedReadFile file;
 };
 
 class CHttpGet {

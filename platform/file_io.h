@@ -1,11 +1,14 @@
 // Reading an archive and writing the files extracted from it, with Windows file attributes and
-// file times.
+// file times; and the downloaded file that is written, renamed and handed on to its reader
+// without ever being closed in between.
 //
 // Paths are Windows-shaped wide strings as in fs.h ("\\" and "/" both separate directory levels
 // natively, where each "\\" becomes "/").
 //
 // Windows: the archive is opened with CreateFileW for reading, shared for reading only; output
-// files are created with CREATE_ALWAYS and the item's attributes; times go through SetFileTime.
+// files are created with CREATE_ALWAYS and the item's attributes; times go through SetFileTime;
+// the downloaded file is opened for reading, writing and deleting, shared for reading only, and
+// renamed with SetFileInformationByHandle (FileRenameInfo).
 // POSIX has no hidden, system or archive bit and no settable creation time, so natively:
 //   - read-only is the absence of every write bit (files 0444, else 0666; the umask applies),
 //     hidden, system and archive are dropped;
@@ -18,6 +21,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 
 namespace platform {
 
@@ -50,6 +54,15 @@ enum class SeekOrigin { kBegin, kCurrent, kEnd };
 class SharedReadFile {
  public:
   SharedReadFile() = default;
+  SharedReadFile(SharedReadFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
+  SharedReadFile& operator=(SharedReadFile&& other) noexcept {
+    if (this != &other) {
+      Close();
+      handle_ = other.handle_;
+      other.handle_ = kInvalid;
+    }
+    return *this;
+  }
   SharedReadFile(const SharedReadFile&) = delete;
   SharedReadFile& operator=(const SharedReadFile&) = delete;
   ~SharedReadFile() { Close(); }
@@ -68,8 +81,60 @@ class SharedReadFile {
   void Close() noexcept;
 
  private:
+  friend class HeldFile;
   static constexpr std::intptr_t kInvalid = -1;  // INVALID_HANDLE_VALUE, or no descriptor
   std::intptr_t handle_ = kInvalid;
+};
+
+// A file that a download writes and then hands on, open, to whoever reads it next, so that no
+// moment passes between the last byte written (and hashed) and its reader in which another
+// process could change it. Open for reading and writing; others may read it but never write,
+// rename or delete it while it is open (Windows: shared for reading only, with the right to
+// delete, so that it can be renamed through its own handle; natively there is no such lock: a
+// descriptor, renamed by its path). Open, Read, Write and RenameTo go through the fault seam.
+class HeldFile {
+ public:
+  HeldFile() = default;
+  HeldFile(HeldFile&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
+    other.handle_ = kInvalid;
+  }
+  HeldFile& operator=(HeldFile&& other) noexcept {
+    if (this != &other) {
+      (void)Close();
+      handle_ = other.handle_;
+      path_ = std::move(other.path_);
+      other.handle_ = kInvalid;
+    }
+    return *this;
+  }
+  HeldFile(const HeldFile&) = delete;
+  HeldFile& operator=(const HeldFile&) = delete;
+  ~HeldFile() { (void)Close(); }
+
+  // Opens an existing file (as "r+b"), or with `create` makes it anew, empty (as "w+b"). False
+  // when it cannot be opened.
+  [[nodiscard]] bool Open(const std::wstring& path, bool create) noexcept;
+  [[nodiscard]] bool IsOpen() const noexcept { return handle_ != kInvalid; }
+  // Up to size bytes at the position: the count read (less only at the end), -1 on an error.
+  [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
+  // All bytes at the position, or false. Nothing is buffered here: what is written is the
+  // system's at once.
+  [[nodiscard]] bool Write(const void* data, std::size_t size) noexcept;
+  // Moves to `offset` bytes from the start; false when refused.
+  [[nodiscard]] bool Seek(std::int64_t offset) noexcept;
+  // Gives the open file the name `path`, replacing a file of that name; false when nothing was
+  // renamed.
+  [[nodiscard]] bool RenameTo(const std::wstring& path) noexcept;
+  // Hands the open file to `reader` (for reading only from then on; its position is the start)
+  // and is left closed. Whatever `reader` held is closed first.
+  void HandTo(SharedReadFile& reader) noexcept;
+  // False when the system reported an error closing it.
+  bool Close() noexcept;
+
+ private:
+  static constexpr std::intptr_t kInvalid = -1;
+  std::intptr_t handle_ = kInvalid;
+  std::wstring path_;  // its name now (the descriptor is renamed by name natively)
 };
 
 // A file written from scratch. Closed by Close or the destructor.

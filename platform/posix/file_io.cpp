@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <climits>
+#include <cstdio>
 #include <vector>
 
 #include "platform/fault.h"
@@ -124,6 +125,61 @@ void SharedReadFile::Close() noexcept {
   if (!IsOpen()) return;
   close(static_cast<int>(handle_));
   handle_ = kInvalid;
+}
+
+bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
+  (void)Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
+  const int fd = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0), 0666);
+  if (fd < 0) return false;
+  handle_ = fd;
+  path_ = path;
+  return true;
+}
+
+std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
+  const int fd = static_cast<int>(handle_);
+  return ReadFully(buffer, size, [fd](void* out, std::size_t n, std::int64_t) { return read(fd, out, n); });
+}
+
+bool HeldFile::Write(const void* data, std::size_t size) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kWrite)) return false;
+  auto* in = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    const ssize_t written = write(static_cast<int>(handle_), in, size);
+    if (written < 0 && errno == EINTR) continue;
+    if (written <= 0) return false;
+    in += written;
+    size -= static_cast<std::size_t>(written);
+  }
+  return true;
+}
+
+bool HeldFile::Seek(std::int64_t offset) noexcept {
+  return IsOpen() && offset >= 0 && lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+bool HeldFile::RenameTo(const std::wstring& path) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kRename)) return false;
+  if (std::rename(NativePath(path_).c_str(), NativePath(path).c_str()) != 0) return false;
+  path_ = path;
+  return true;
+}
+
+void HeldFile::HandTo(SharedReadFile& reader) noexcept {
+  reader.Close();
+  if (!IsOpen()) return;
+  (void)lseek(static_cast<int>(handle_), 0, SEEK_SET);
+  reader.handle_ = handle_;
+  handle_ = kInvalid;
+}
+
+bool HeldFile::Close() noexcept {
+  if (!IsOpen()) return true;
+  const bool closed = close(static_cast<int>(handle_)) == 0;
+  handle_ = kInvalid;
+  return closed;
 }
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {

@@ -2,6 +2,9 @@
 
 #include <windows.h>
 
+#include <cstddef>
+#include <vector>
+
 #include "platform/fault.h"
 
 namespace platform {
@@ -100,6 +103,85 @@ void SharedReadFile::Close() noexcept {
   if (!IsOpen()) return;
   CloseHandle(AsHandle(handle_));
   handle_ = kInvalid;
+}
+
+bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
+  (void)Close();
+  if (FaultHere(FaultPoint::kOpen)) return false;
+  // DELETE lets the file be renamed through this handle; sharing for reading only keeps every
+  // other writer, renamer and deleter out while it is open.
+  HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
+                            create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<std::intptr_t>(file);
+  path_ = path;
+  return true;
+}
+
+std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(AsHandle(handle_), out, chunk, &got, nullptr)) return -1;
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= got;
+  }
+  return total;
+}
+
+bool HeldFile::Write(const void* data, std::size_t size) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kWrite)) return false;
+  auto* in = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(AsHandle(handle_), in, chunk, &written, nullptr) || written == 0) return false;
+    in += written;
+    size -= written;
+  }
+  return true;
+}
+
+bool HeldFile::Seek(std::int64_t offset) noexcept {
+  LARGE_INTEGER distance;
+  distance.QuadPart = offset;
+  return IsOpen() && offset >= 0 && SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_BEGIN);
+}
+
+bool HeldFile::RenameTo(const std::wstring& path) noexcept {
+  if (!IsOpen() || FaultHere(FaultPoint::kRename)) return false;
+  // FILE_RENAME_INFO ends in the new name; the buffer holds both, suitably aligned.
+  const std::size_t bytes = offsetof(FILE_RENAME_INFO, FileName) + (path.size() + 1) * sizeof(wchar_t);
+  std::vector<std::uint64_t> buffer((bytes + sizeof(std::uint64_t) - 1) / sizeof(std::uint64_t), 0);
+  auto* info = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+  info->ReplaceIfExists = TRUE;
+  info->RootDirectory = nullptr;
+  info->FileNameLength = static_cast<DWORD>(path.size() * sizeof(wchar_t));
+  path.copy(info->FileName, path.size());
+  if (!SetFileInformationByHandle(AsHandle(handle_), FileRenameInfo, info, static_cast<DWORD>(bytes))) return false;
+  path_ = path;
+  return true;
+}
+
+void HeldFile::HandTo(SharedReadFile& reader) noexcept {
+  reader.Close();
+  if (!IsOpen()) return;
+  LARGE_INTEGER start{};
+  (void)SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN);
+  reader.handle_ = handle_;
+  handle_ = kInvalid;
+}
+
+bool HeldFile::Close() noexcept {
+  if (!IsOpen()) return true;
+  const bool closed = CloseHandle(AsHandle(handle_)) != FALSE;
+  handle_ = kInvalid;
+  return closed;
 }
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {

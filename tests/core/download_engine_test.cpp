@@ -6,7 +6,13 @@
 #include <random>
 
 #include "platform/fs.h"
+#include "platform/hash.h"
+#include "platform/text.h"
 #include "tests/core/support/script_server.h"
+
+#ifdef _WIN32
+#include <windows.h>
+#endif
 
 namespace {
 
@@ -67,7 +73,8 @@ class DownloadEngine : public ::testing::Test {
     request.callback = &recorder;
     request.replaceExisting = replaceExisting;
     request.timing = timing;
-    DownloadOutcome outcome;
+    request.handOver = handOver;
+    outcome = DownloadOutcome();  // closes what an earlier download handed over
     return DownloadWithOutcome(request, outcome);
   }
   // Stops a download of `content` at its first blocks, keeping the parts.
@@ -85,6 +92,8 @@ class DownloadEngine : public ::testing::Test {
 
   testsupport::TempDir dir;
   Recorder recorder;
+  bool handOver = false;
+  DownloadOutcome outcome;
   DownloadTiming timing = [] {
     DownloadTiming quick;  // failed attempts come back at once; the budget stays generous
     quick.firstPauseMs = 5;
@@ -256,6 +265,32 @@ TEST_F(DownloadEngine, Md5InTheUrlIsChecked) {
     EXPECT_TRUE(Target() == content);
     EXPECT_EQ(Download(server->Url("/pkg.zip?md5=0" + md5.substr(1)), 1), DL_CHECKSUM_MISMATCH);
     EXPECT_TRUE(testsupport::ReadFiles(dir).empty());
+  }
+}
+
+TEST_F(DownloadEngine, AHandedOverFileIsHeldWithTheDigestsOfItsBytes) {
+  const std::string content = testsupport::MakeContent(10000001), md5 = testsupport::Md5Hex(content);
+  platform::Digest sha(platform::DigestKind::kSha256);
+  sha.Update(content.data(), content.size());
+  const std::vector<std::uint8_t> sha256 = sha.Finish();
+  ScriptServer ranged([&](const std::string& request, int) { return ServeContent(request, content); });
+  ScriptServer whole([&](const std::string&, int) {
+    return Script{Send(Header("200 OK", "Content-Length: 10000001\r\n") + content)};
+  });
+  StopEarly(content);
+  handOver = true;
+  for (auto [server, what] : {std::pair{&ranged, "resumed"}, {&ranged, "fresh"}, {&whole, "whole"}}) {
+    SCOPED_TRACE(what);
+    EXPECT_EQ(Download(server->Url("/pkg.zip?md5=" + md5), 1), DL_OK);
+    EXPECT_TRUE(platform::EqualsIgnoringCase(outcome.md5, FromUtf8(md5)));
+    EXPECT_TRUE(outcome.sha256 == sha256);
+    std::string held(content.size() + 1, '\0');
+    EXPECT_EQ(outcome.file.Read(held.data(), held.size()), static_cast<std::int64_t>(content.size()));
+    EXPECT_TRUE(held.substr(0, content.size()) == content);
+#ifdef _WIN32  // no other writer while it is held, however much it offers to share
+    EXPECT_EQ(CreateFileW(outcome.target.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr),
+              INVALID_HANDLE_VALUE);
+#endif
   }
 }
 
