@@ -29,8 +29,10 @@ TEST(ResumeAfterKill, ASecondRunContinuesEveryPieceOfAKilledOneAfterASplit) {
 
   testsupport::ChildProcess child;
   ASSERT_TRUE(child.Start(FETCH_TOOL, {url, dir.Wide()}));
-  // Kill it once a third piece exists and holds bytes, while the first is far from done.
-  for (int i = 0; i < 2000 && platform::FileSize(dir.File(L"pkg.zip_2")) <= 0; ++i) platform::SleepMs(10);
+  // Kill it once a third piece and the first hold bytes, while the first is far from done.
+  for (int i = 0; i < 2000 && (platform::FileSize(dir.File(L"pkg.zip_2")) <= 0 ||
+                               platform::FileSize(dir.File(L"pkg.zip_0")) <= 0); ++i)
+    platform::SleepMs(10);
   child.Kill();
   child.Wait();
   const std::int64_t first = platform::FileSize(dir.File(L"pkg.zip_0"));
