@@ -19,6 +19,27 @@ FILETIME ToFiletime(FileTime time) {
   return out;
 }
 
+// Reads until `size` bytes or the end of the file: from the file's position when `offset` is
+// negative, else from `offset` (which a handle opened for synchronous reading takes from OVERLAPPED).
+std::int64_t ReadFully(HANDLE file, void* buffer, std::size_t size, std::int64_t offset) {
+  std::int64_t total = 0;
+  auto* out = static_cast<unsigned char*>(buffer);
+  while (size > 0) {
+    OVERLAPPED at{};
+    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) & 0xFFFFFFFFu);
+    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) >> 32);
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD got = 0;
+    if (!ReadFile(file, out, chunk, &got, offset < 0 ? nullptr : &at))
+      return offset >= 0 && GetLastError() == ERROR_HANDLE_EOF ? total : -1;
+    if (got == 0) break;
+    total += got;
+    out += got;
+    size -= got;
+  }
+  return total;
+}
+
 }  // namespace
 
 std::wstring CurrentDirectory() {
@@ -55,38 +76,12 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
 
 std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  std::int64_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, chunk, &got, nullptr)) return -1;
-    if (got == 0) break;
-    total += got;
-    out += got;
-    size -= got;
-  }
-  return total;
+  return ReadFully(AsHandle(handle_), buffer, size, -1);
 }
 
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
-  std::int64_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (size > 0) {
-    // On a handle opened for synchronous reading the offset in OVERLAPPED says where to read.
-    OVERLAPPED at{};
-    at.Offset = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) & 0xFFFFFFFFu);
-    at.OffsetHigh = static_cast<DWORD>(static_cast<std::uint64_t>(offset + total) >> 32);
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, chunk, &got, &at)) return GetLastError() == ERROR_HANDLE_EOF ? total : -1;
-    if (got == 0) break;
-    total += got;
-    out += got;
-    size -= got;
-  }
-  return total;
+  return ReadFully(AsHandle(handle_), buffer, size, offset);
 }
 
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
@@ -120,18 +115,7 @@ bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
 
 std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  std::int64_t total = 0;
-  auto* out = static_cast<unsigned char*>(buffer);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD got = 0;
-    if (!ReadFile(AsHandle(handle_), out, chunk, &got, nullptr)) return -1;
-    if (got == 0) break;
-    total += got;
-    out += got;
-    size -= got;
-  }
-  return total;
+  return ReadFully(AsHandle(handle_), buffer, size, -1);
 }
 
 bool HeldFile::Write(const void* data, std::size_t size) noexcept {
