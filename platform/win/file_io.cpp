@@ -40,6 +40,19 @@ std::int64_t ReadFully(HANDLE file, void* buffer, std::size_t size, std::int64_t
   return total;
 }
 
+// Writes all `size` bytes at the file's position.
+bool WriteFully(HANDLE file, const void* data, std::size_t size) {
+  auto* in = static_cast<const unsigned char*>(data);
+  while (size > 0) {
+    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
+    DWORD written = 0;
+    if (!WriteFile(file, in, chunk, &written, nullptr) || written == 0) return false;
+    in += written;
+    size -= written;
+  }
+  return true;
+}
+
 }  // namespace
 
 std::wstring CurrentDirectory() {
@@ -120,15 +133,7 @@ std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
 
 bool HeldFile::Write(const void* data, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kWrite)) return false;
-  auto* in = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), in, chunk, &written, nullptr) || written == 0) return false;
-    in += written;
-    size -= written;
-  }
-  return true;
+  return WriteFully(AsHandle(handle_), data, size);
 }
 
 bool HeldFile::Seek(std::int64_t offset) noexcept {
@@ -185,15 +190,7 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
 
 bool OutputFile::Write(const void* data, std::size_t size) noexcept {
   if (handle_ == kInvalid || FaultHere(FaultPoint::kWrite)) return false;
-  auto* in = static_cast<const unsigned char*>(data);
-  while (size > 0) {
-    DWORD chunk = size > 0x40000000u ? 0x40000000u : static_cast<DWORD>(size);
-    DWORD written = 0;
-    if (!WriteFile(AsHandle(handle_), in, chunk, &written, nullptr) || written == 0) return false;
-    in += written;
-    size -= written;
-  }
-  return true;
+  return WriteFully(AsHandle(handle_), data, size);
 }
 
 bool OutputFile::SetTimes(FileTime creation, FileTime access, FileTime write) noexcept {
