@@ -1,12 +1,14 @@
 #include "tests/core/support/script_server.h"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <random>
 
 #include "platform/clock.h"
 #include "platform/fault.h"
 #include "platform/hash.h"
+#include "platform/text.h"
 
 namespace testsupport {
 
@@ -154,12 +156,8 @@ std::string MakeContent(std::size_t size, unsigned seed) {
 std::string Md5Hex(const std::string& content) {
   platform::Digest digest(platform::DigestKind::kMd5);
   digest.Update(content.data(), content.size());
-  static const char kHex[] = "0123456789abcdef";
-  std::string hex;
-  for (std::uint8_t byte : digest.Finish()) {
-    hex += kHex[byte >> 4];
-    hex += kHex[byte & 15];
-  }
+  std::string hex = platform::ToUtf8(platform::HexUpper(digest.Finish()));
+  for (char& c : hex) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return hex;
 }
 
