@@ -264,13 +264,15 @@ class InstallFlow : public ::testing::Test {
     if (!keepInstallation_) Clean();
   }
 
-  // Everything an installation may leave: the package and its parts, the registration, the
-  // folders the tests install into.
+  // Everything an installation may leave: the package and its parts, the log, the registration,
+  // the folders the tests install into.
   void Clean() {
-    WIN32_FIND_DATAW found;
-    win::UniqueFind search(FindFirstFileW((temp_ + L"TavoPhoneAx.zip*").c_str(), &found));
-    for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found))
-      DeleteFileW((temp_ + found.cFileName).c_str());
+    for (const wchar_t* pattern : {L"TavoPhoneAx.zip*", L"TavoInstall.log*"}) {
+      WIN32_FIND_DATAW found;
+      win::UniqueFind search(FindFirstFileW((temp_ + pattern).c_str(), &found));
+      for (bool more = static_cast<bool>(search); more; more = FindNextFileW(search.get(), &found))
+        DeleteFileW((temp_ + found.cFileName).c_str());
+    }
     RemoveRegistration();
     RemoveTree(SpecialFolder(CSIDL_PROGRAM_FILES) + L"\\TavoPhoneAx");
     RemoveTree(kBase);
