@@ -16,6 +16,7 @@
 #include "app/prompt.h"
 #include "app/taskbar.h"
 #include "skin/dpi.h"
+#include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
 #include "tests/win/support/window.h"
 
@@ -245,18 +246,18 @@ TEST(InstallerWindowProgress, BarTextAndTaskbarFollowTheDownloadExtractionAndFin
 // made) or without the agreement (the one directory level is made, nothing else happens).
 TEST(InstallerWindowProgress, AMissingParentOrAgreementStartsNothing) {
   RecordingTaskbar prompts;
-  ScratchFolder base(L"TavoInstallCommand");
+  testsupport::TempDir base(L"TavoInstallCommand");
   InstallerWindow installer;
   HWND window = installer.hwnd();
   HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
-  SetWindowTextW(field, (base.path() + L"missing\\child\\").c_str());
+  SetWindowTextW(field, (base.Wide() + L"missing\\child\\").c_str());
   Command(window, IDC_INSTALL);
   EXPECT_EQ(prompts.texts, std::vector<std::wstring>{L"未知的位置,请确定目录是否存在或手动创建目录"});
-  EXPECT_FALSE(Exists(base.path() + L"missing")) << "a parent of the install directory was made";
+  EXPECT_FALSE(Exists(base.Wide() + L"missing")) << "a parent of the install directory was made";
   SendMessageW(installer.item(IDC_AGREE), BM_SETCHECK, BST_UNCHECKED, 0);
-  SetWindowTextW(field, (base.path() + L"no-agreement").c_str());
+  SetWindowTextW(field, (base.Wide() + L"no-agreement").c_str());
   Command(window, IDC_INSTALL);
-  EXPECT_TRUE(Exists(base.path() + L"no-agreement"));
+  EXPECT_TRUE(Exists(base.Wide() + L"no-agreement"));
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_INSTALL)) && !IsWindowVisible(installer.item(IDC_PROGRESS)));
   EXPECT_EQ(prompts.texts.size(), 1u);
 }

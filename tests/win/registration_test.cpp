@@ -12,6 +12,7 @@
 #include <optional>
 #include <string>
 
+#include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
 #include "tools/demo/suite.h"
 
@@ -38,8 +39,8 @@ std::optional<std::pair<std::wstring, std::wstring>> LoadLink(const std::wstring
 TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
   win::ComScope com;
   RegistrationTraces traces;
-  ScratchFolder install(L"Tavo Registration Test");
-  const std::wstring mainExe = install.path() + L"Tavo.exe", uninstaller = install.path() + L"TavoUnInstall.exe";
+  testsupport::TempDir install(L"Tavo Registration Test");
+  const std::wstring mainExe = install.Wide() + L"Tavo.exe", uninstaller = install.Wide() + L"TavoUnInstall.exe";
   // Real programs, so that the links resolve as they do after an installation.
   for (const std::wstring& copy : {mainExe, uninstaller})
     ASSERT_TRUE(CopyFileW(StandInProgram(L"QXLD_Helper.exe").c_str(), copy.c_str(), FALSE));
@@ -88,8 +89,8 @@ TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
 // A link whose path does not fit is refused rather than saved under a cut-off name.
 TEST(Registration, ALinkPathTooLongIsRefused) {
   win::ComScope com;
-  ScratchFolder links(L"TavoLinkTest");
-  const std::wstring folder = links.path().substr(0, links.path().size() - 1);
+  testsupport::TempDir links(L"TavoLinkTest");
+  const std::wstring folder = links.Wide().substr(0, links.Wide().size() - 1);
   const std::wstring target = StandInProgram(L"QXLD_Helper.exe");
   EXPECT_FALSE(CreateShortcut(target.c_str(), nullptr, L"a.lnk", nullptr, 0, nullptr, SW_SHOWNORMAL));
   std::wstring longName(MAX_PATH - folder.size() - 1, L'x');  // one unit too many for a MAX_PATH buffer

@@ -6,6 +6,7 @@
 
 #include <vector>
 
+#include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
 
 namespace {
@@ -57,14 +58,14 @@ TEST(StopSuiteService, GivesUpOnAServiceThatMakesNoProgress) {
 }
 
 TEST(KillSuiteProcesses, EndsExactlyTheProcessesOfTheListedNames) {
-  ScratchFolder scratch(L"TavoKillTest");
+  testsupport::TempDir scratch(L"TavoKillTest");
   // Separate folders: the file system does not tell adb.exe from ADB.EXE. The last two are not listed.
   const std::pair<const wchar_t*, const wchar_t*> copies[] = {{L"lower", L"adb.exe"}, {L"upper", L"ADB.EXE"},
                                                               {L"tavo", L"Tavo.exe"}, {L"tavo", L"Tavo.exe"},
                                                               {L"prefixed", L"myadb.exe"}, {L"suffixed", L"adb.exe.bak"}};
   std::vector<Process> running;
   for (const auto& [folder, name] : copies) {
-    running.push_back(RunningCopy(scratch.path() + folder, name));
+    running.push_back(RunningCopy(scratch.Wide() + folder, name));
     ASSERT_TRUE(running.back().started()) << "cannot start " << testing::PrintToString(std::wstring(name));
   }
   KillSuiteProcesses({L"QXLD_Helper.exe", L"Tavo.exe", L"httpd.exe", L"http.exe", L"ZADAV2ad.exe", L"adb.exe", L"aapt.exe"});

@@ -10,12 +10,12 @@
 
 namespace testsupport {
 
-TempDir::TempDir() {
+TempDir::TempDir(const std::wstring& name) {
   static std::atomic<unsigned> counter{0};
   std::error_code error;
   do {
     path_ = std::filesystem::temp_directory_path(error) /
-            ("core-test-" + std::to_string(platform::TickCount()) + "-" + std::to_string(counter++));
+            (name + L"-" + std::to_wstring(platform::TickCount()) + L"-" + std::to_wstring(counter++));
   } while (!std::filesystem::create_directory(path_, error) && counter < 1000);
 }
 

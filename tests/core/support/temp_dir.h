@@ -1,5 +1,5 @@
-// A fresh temporary directory, removed with its contents when the object dies. Wide() is the
-// Windows-shaped path the core takes, ending in "\\".
+// A fresh temporary directory, named `name` and a unique suffix, removed with its contents when
+// the object dies. Wide() is the Windows-shaped path the core takes, ending in "\\".
 #pragma once
 
 #include <filesystem>
@@ -11,7 +11,7 @@ namespace testsupport {
 
 class TempDir {
  public:
-  TempDir();
+  explicit TempDir(const std::wstring& name = L"core-test");
   ~TempDir();
   TempDir(const TempDir&) = delete;
   TempDir& operator=(const TempDir&) = delete;

@@ -158,11 +158,6 @@ bool SaveScreenshot(HWND window, const std::wstring& name) {
                  folder + L"/" + name + L".png") == 0;
 }
 
-ScratchFolder::ScratchFolder(const wchar_t* name) : path_(TempDirectory() + name + L"\\") {
-  RemoveTree(path_);
-  CreateDirectoryW(path_.c_str(), nullptr);
-}
-
 std::wstring DesktopLink() { return SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\" + suite::kShortcut; }
 
 std::wstring StartMenuFolder() { return SpecialFolder(CSIDL_PROGRAMS) + L"\\" + suite::kStartMenuFolder; }

@@ -45,19 +45,6 @@ void ClickCenter(HWND control, void (*pause)(DWORD) = [](DWORD ms) { Sleep(ms); 
 // Saves the display under `window` as <SCREENSHOT_DIR>/<name>.png (xwd and ImageMagick).
 bool SaveScreenshot(HWND window, const std::wstring& name);
 
-// A fresh, empty folder below the temporary directory (path ending in "\"), removed at scope end.
-class ScratchFolder {
- public:
-  explicit ScratchFolder(const wchar_t* name);
-  ~ScratchFolder() { RemoveTree(path_); }
-  ScratchFolder(const ScratchFolder&) = delete;
-  ScratchFolder& operator=(const ScratchFolder&) = delete;
-  const std::wstring& path() const { return path_; }
-
- private:
-  std::wstring path_;
-};
-
 // The suite's desktop link and start-menu folder.
 std::wstring DesktopLink();
 std::wstring StartMenuFolder();
