@@ -12,6 +12,23 @@ export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 WINE_ENV_XVFB_PID=
 WINE_ENV_XVFB_LOG=
 
+# The build whose Windows programs run here. Install.exe is a 32-bit program, and Wine starts
+# 32-bit programs with a 32-bit loader; a kernel with its 32-bit emulation switched off (a boot
+# setting: "32-bit emulation disabled" in its log) cannot start that loader at all. On such a
+# machine the Windows programs are built for x86-64 as well (scripts/build win64) and run under
+# Wine's 64-bit loader, through a `wine` of our own ahead on the PATH.
+if /usr/lib/wine/wine --version >/dev/null 2>&1; then
+  export WINE_BUILD=build/win
+else
+  export WINE_BUILD=build/win64
+  mkdir -p "$ROOT/build/wine64-only"
+  for name in wine wine-stable; do  # wineboot and the other tools start wine-stable
+    printf '#!/bin/sh\nexec /usr/lib/wine/wine64 "$@"\n' >"$ROOT/build/wine64-only/$name"
+    chmod +x "$ROOT/build/wine64-only/$name"
+  done
+  export WINELOADER=/usr/lib/wine/wine64 PATH=$ROOT/build/wine64-only:$PATH
+fi
+
 # Starts Xvfb on a free display and exports DISPLAY.
 wine_env_start_xvfb() {
   local fdfile
