@@ -318,7 +318,7 @@ InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const Downl
   const std::wstring signatureUrl = SignatureUrl(finalUrl);
   DownloadTiming timing;
   timing.retryBudgetMs = options_.retryBudgetMs;
-  const int fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature, nullptr, timing);
+  const DownloadResult fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature, nullptr, timing);
   if (fetched != DL_OK) {
     platform::Log("signature %s not fetched: result %d (%s)", Utf8(signatureUrl).c_str(), fetched,
                   DownloadResultName(fetched));
