@@ -119,12 +119,6 @@ class JobExtractReport final : public unzip::IExtractReport {
   int lastPercent_ = -1;
 };
 
-// The md5 the final address names ("...?md5=HEX"), as the engine reads it; empty when none.
-std::wstring Md5OfUrl(const std::wstring& url) {
-  const std::size_t at = url.find(L"md5=");
-  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
-}
-
 // Where the vendor publishes the package's detached signature: the final address's path with
 // ".sig" appended, the query left off.
 std::wstring SignatureUrl(const std::wstring& finalUrl) { return finalUrl.substr(0, finalUrl.find(L'?')) + L".sig"; }

@@ -140,8 +140,7 @@ DownloadResult CHttpGet::Engine::Run(DownloadOutcome& outcome) {
   outcome.finalUrl = final_.url;
   if (code != DL_OK) return FailureOr(code);
 
-  const std::size_t md5At = final_.url.find(L"md5=");
-  if (md5At != std::wstring::npos) md5_ = final_.url.substr(md5At + 4);
+  md5_ = Md5OfUrl(final_.url);
   if (final_.fileName.empty()) return DL_BAD_URL;
   // An elevated installer must not write wherever a redirect names: refuse before any file exists.
   if (!IsPlainFileName(final_.fileName)) {

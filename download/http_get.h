@@ -137,5 +137,9 @@ class CHttpGet {
                                             std::wstring* finalUrl = nullptr,
                                             const DownloadTiming& timing = DownloadTiming());
 
+// The md5 an address names: what follows its first "md5=" (the vendor's "...?md5=HEX"), empty
+// when it names none. The engine checks the file by it; the installer checks a package by it.
+std::wstring Md5OfUrl(const std::wstring& url);
+
 // 32 upper-case hexadecimal digits of the file's MD5, or empty when it cannot be read.
 std::wstring FileMd5Hex(const std::wstring& path);
