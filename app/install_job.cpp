@@ -119,12 +119,6 @@ class JobExtractReport final : public unzip::IExtractReport {
   int lastPercent_ = -1;
 };
 
-// The md5 the final address names ("...?md5=HEX"), as the engine reads it; empty when none.
-std::wstring Md5OfUrl(const std::wstring& url) {
-  const std::size_t at = url.find(L"md5=");
-  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
-}
-
 // Where the vendor publishes the package's detached signature: the final address's path with
 // ".sig" appended, the query left off.
 std::wstring SignatureUrl(const std::wstring& finalUrl) { return finalUrl.substr(0, finalUrl.find(L'?')) + L".sig"; }
@@ -318,7 +312,7 @@ InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const Downl
   const std::wstring signatureUrl = SignatureUrl(finalUrl);
   DownloadTiming timing;
   timing.retryBudgetMs = options_.retryBudgetMs;
-  const int fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature, nullptr, timing);
+  const DownloadResult fetched = FetchSmallFile(signatureUrl, platform::kMaxSignatureBytes, signature, nullptr, timing);
   if (fetched != DL_OK) {
     platform::Log("signature %s not fetched: result %d (%s)", Utf8(signatureUrl).c_str(), fetched,
                   DownloadResultName(fetched));

@@ -50,7 +50,7 @@ enum class InstallOutcome {
 
 struct InstallResult {
   InstallOutcome outcome = InstallOutcome::kCancelled;
-  int downloadResult = 0;  // the engine's DownloadResult, 0 before the download ran
+  DownloadResult downloadResult{};  // the engine's result, 0 (no code) before the download ran
   unzip::ExtractStage extractStage = unzip::kStageOpen;
   std::int32_t zipResult = 0;
   std::wstring drive;            // kDiskFull: the volume, e.g. "C:\\"

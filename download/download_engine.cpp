@@ -53,25 +53,25 @@ CHttpGet::Engine::Engine(const DownloadRequest& request) : request_(request), ti
 
 CHttpGet::Engine::~Engine() = default;
 
-void CHttpGet::Engine::RecordFailure(int code) {
+void CHttpGet::Engine::RecordFailure(DownloadResult code) {
   std::lock_guard<std::mutex> hold(statusMutex_);
-  if (failure_ == 0) failure_ = code;
+  if (failure_ == DL_OK) failure_ = code;
 }
 
-int CHttpGet::Engine::FailureOr(int code) {
+DownloadResult CHttpGet::Engine::FailureOr(DownloadResult code) {
   std::lock_guard<std::mutex> hold(statusMutex_);
-  return failure_ != 0 ? failure_ : code;
+  return failure_ != DL_OK ? failure_ : code;
 }
 
-void CHttpGet::Engine::LogConnection(const char* what, const std::string& address, int port, int code) {
-  if (code == 0)
+void CHttpGet::Engine::LogConnection(const char* what, const std::string& address, int port, DownloadResult code) {
+  if (code == DL_OK)
     platform::Log("%s: connected to %s port %d", what, address.c_str(), port);
   else
     platform::Log("%s: no connection to %s port %d: %d %s", what, address.c_str(), port, code,
                   DownloadResultName(code));
 }
 
-bool CHttpGet::Engine::KeepTrying(int code, Backoff& backoff, const char* what) {
+bool CHttpGet::Engine::KeepTrying(DownloadResult code, Backoff& backoff, const char* what) {
   if (stop_.IsSet()) return false;
   const std::uint32_t idle = platform::TickCount() - lastProgress_.load();
   if (idle >= timing_.retryBudgetMs) {
@@ -129,19 +129,18 @@ void CHttpGet::Engine::Tick() {
                                     meter_.CurrentRate() >> 10, request_.cookie));
 }
 
-int CHttpGet::Engine::Run(DownloadOutcome& outcome) {
+DownloadResult CHttpGet::Engine::Run(DownloadOutcome& outcome) {
   if (request_.url.empty() || request_.saveLocation.empty()) return DL_BAD_ARGUMENT;
   const std::uint32_t start = platform::TickCount();
   lastByte_ = lastProgress_ = start;
   Ticker ticker(*this);
 
   ProbeAnswer answer;
-  int code = ResolveFinal(0, answer, final_);
+  DownloadResult code = ResolveFinal(0, answer, final_);
   outcome.finalUrl = final_.url;
-  if (code != 0) return FailureOr(code);
+  if (code != DL_OK) return FailureOr(code);
 
-  const std::size_t md5At = final_.url.find(L"md5=");
-  if (md5At != std::wstring::npos) md5_ = final_.url.substr(md5At + 4);
+  md5_ = Md5OfUrl(final_.url);
   if (final_.fileName.empty()) return DL_BAD_URL;
   // An elevated installer must not write wherever a redirect names: refuse before any file exists.
   if (!IsPlainFileName(final_.fileName)) {
@@ -181,13 +180,13 @@ int CHttpGet::Engine::Run(DownloadOutcome& outcome) {
   digests_ = NewDigests();
   code = answer.ranges ? DownloadPieces() : DownloadWhole(std::move(answer.body));
   const std::uint32_t spent = std::max<std::uint32_t>(1, platform::TickCount() - start);
-  platform::Log("%s: %lld bytes in %u ms (%.1f MiB/s)", code == 0 ? "downloaded" : "download ended",
+  platform::Log("%s: %lld bytes in %u ms (%.1f MiB/s)", code == DL_OK ? "downloaded" : "download ended",
                 static_cast<long long>(downloaded_), spent, downloaded_ / 1048576.0 / (spent / 1000.0));
-  if (code != 0) return FailureOr(code);
+  if (code != DL_OK) return FailureOr(code);
   outcome.md5 = md5Hex_;
   outcome.sha256 = sha256_;
   if (request_.handOver) held_.HandTo(outcome.file);
-  (void)held_.Close();
+  (void)held_.Close();  // the file is whole and renamed: a failing close loses nothing of it
   return DL_OK;
 }
 
@@ -205,22 +204,22 @@ FileDigests CHttpGet::Engine::NewDigests() const {
   return digests;
 }
 
-bool CHttpGet::Engine::CheckDigests() {
+DownloadResult CHttpGet::Engine::CheckDigests() {
   if (digests_.sha256) sha256_ = digests_.sha256->Finish();
-  if (!digests_.md5) return true;
+  if (!digests_.md5) return DL_OK;
   md5Hex_ = platform::HexUpper(digests_.md5->Finish());
   const bool same = platform::EqualsIgnoringCase(md5Hex_, md5_);
   platform::Log("md5 %s: %s", platform::ToUtf8(md5Hex_).c_str(), same ? "as named" : "differs from the address's");
-  return same;
+  return same ? DL_OK : DL_CHECKSUM_MISMATCH;
 }
 
-int CHttpGet::Engine::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
+DownloadResult CHttpGet::Engine::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
   if (request_.url.empty() || maxBytes == 0) return DL_BAD_ARGUMENT;
   lastByte_ = lastProgress_ = platform::TickCount();
   ProbeAnswer answer;
-  const int code = ResolveFinal(maxBytes, answer, final_);
+  const DownloadResult code = ResolveFinal(maxBytes, answer, final_);
   outcome.finalUrl = final_.url;
-  if (code != 0) return FailureOr(code);
+  if (code != DL_OK) return FailureOr(code);
   body = std::move(answer.text);
   return DL_OK;
 }

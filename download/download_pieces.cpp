@@ -110,7 +110,8 @@ bool CHttpGet::Engine::LoadRecord() {
     next = piece->end;
   }
   if (loaded.empty() || next != total_) return false;
-  // Parts that the record does not name are left from something else.
+  // Parts that the record does not name are left from something else. Most are missing, and a
+  // piece later made under such a number starts its part empty: a failed delete changes nothing.
   for (int number = 0; number < kMaxPieces; ++number)
     if (!used[static_cast<std::size_t>(number)]) (void)platform::RemoveFile(PartName(number));
   pieces_ = std::move(loaded);
@@ -134,7 +135,7 @@ void CHttpGet::Engine::PlanFresh() {
   if (!WriteRecord()) platform::Log("the record of the parts was not written");
 }
 
-int CHttpGet::Engine::DownloadPieces() {
+DownloadResult CHttpGet::Engine::DownloadPieces() {
   {
     std::lock_guard<std::mutex> hold(piecesMutex_);
     if (!LoadRecord()) PlanFresh();
@@ -200,8 +201,8 @@ void CHttpGet::Engine::Worker(int slot, Piece* first) {
   try {
     double rate = 0;  // bytes per millisecond of this worker's last piece
     for (Piece* piece = first ? first : NextPiece(); piece;) {
-      const int code = RunPiece(*piece, slot, rate);
-      if (code != 0) {
+      const DownloadResult code = RunPiece(*piece, slot, rate);
+      if (code != DL_OK) {
         RecordFailure(code);
         stop_.Set();  // the download has failed: the others stop and keep their parts
         return;
@@ -293,7 +294,7 @@ Piece* CHttpGet::Engine::SplitSlowest(double finisherRate) {
   return pieces_.back().get();
 }
 
-int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
+DownloadResult CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   platform::HeldFile part;
   const std::wstring name = PartName(piece.number);
   const bool exists = !piece.fresh && platform::PathExists(name);
@@ -323,8 +324,8 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
   }
   for (;;) {
     bool moved = false;
-    const int code = PieceAttempt(piece, part, hash.get(), slot, moved);
-    if (code == 0) break;
+    const DownloadResult code = PieceAttempt(piece, part, hash.get(), slot, moved);
+    if (code == DL_OK) break;
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_PART_READ_FAILED || code == DL_HTTP_DENIED) return code;
     if (!KeepTrying(code, backoff, "segment")) return FailureOr(code);
@@ -338,15 +339,15 @@ int CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) {
     return DL_PART_OPEN_FAILED;
   std::lock_guard<std::mutex> own(piece.mutex);
   rate = static_cast<double>(piece.have - before) / std::max<std::uint32_t>(1, platform::TickCount() - started);
-  return 0;
+  return DL_OK;
 }
 
-int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
-                                   bool& moved) {
+DownloadResult CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
+                                              bool& moved) {
   std::int64_t from = 0, end = 0;
   {
     std::lock_guard<std::mutex> own(piece.mutex);
-    if (piece.Left() <= 0) return 0;
+    if (piece.Left() <= 0) return DL_OK;
     from = piece.start + piece.have;
     end = piece.end;
     piece.attemptStart = platform::TickCount();
@@ -355,14 +356,16 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashP
   }
   HttpConnection connection(stop_, Limits());
   std::string address;
-  int code = connection.Open(final_.ConnectHost(), final_.ConnectPort(), static_cast<unsigned>(slot), address);
+  DownloadResult code =
+      connection.Open(final_.ConnectHost(), final_.ConnectPort(), static_cast<unsigned>(slot), address);
   LogConnection("segment", address, final_.ConnectPort(), code);
-  if (code != 0) return code;
+  if (code != DL_OK) return code;
   if (request_.callback && request_.cookie != 0)
     request_.callback->OnServerAddress(platform::FromAnsi(address), request_.cookie);
   // The Range line's upper value is the piece's end itself (one byte more than it needs).
   std::string header;
-  if ((code = connection.Send(RangeRequest(final_, from, end))) != 0 || (code = connection.ReadHeader(header)) != 0)
+  if ((code = connection.Send(RangeRequest(final_, from, end))) != DL_OK ||
+      (code = connection.ReadHeader(header)) != DL_OK)
     return code;
   platform::Log("bytes %lld-%lld: %s", static_cast<long long>(from), static_cast<long long>(end),
                 header.substr(0, header.find("\r\n")).c_str());
@@ -378,7 +381,7 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashP
   std::vector<char> own(hash ? 0 : kReceiveBlock);
   for (;;) {
     char* buffer = hash ? hash->NextBuffer() : own.data();
-    int failure = 0;
+    DownloadResult failure = DL_OK;
     const int n = connection.Receive(buffer, kReceiveBlock, failure);
     if (n < 0) return failure;
     if (n == 0) return DL_RECV_FAILED;  // closed before the piece's end
@@ -401,11 +404,11 @@ int CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashP
     }
     moved = moved || keep > 0;
     NoteBytes(keep);
-    if (done) return 0;
+    if (done) return DL_OK;
   }
 }
 
-int CHttpGet::Engine::JoinPieces() {
+DownloadResult CHttpGet::Engine::JoinPieces() {
   std::vector<Piece*> order;
   for (const auto& piece : pieces_) order.push_back(piece.get());
   std::sort(order.begin(), order.end(), [](const Piece* a, const Piece* b) { return a->start < b->start; });
@@ -414,27 +417,27 @@ int CHttpGet::Engine::JoinPieces() {
   // join that a kill interrupted is simply done again), and only it is renamed, while open.
   const std::wstring base = PartName(order.front()->number);
   if (!held_.IsOpen() && !held_.Open(base, false)) return DL_PART_READ_FAILED;
-  int code = CopyPiecesIntoBase(order);
-  if (code == 0 && platform::FileSize(base) != total_) {
-    (void)held_.Close();
+  DownloadResult code = CopyPiecesIntoBase(order);
+  if (code == DL_OK && platform::FileSize(base) != total_) {
+    (void)held_.Close();  // the join has failed already; the parts are deleted next
     RemoveParts();  // longer than the file: not made by this engine
     return DL_PART_READ_FAILED;
   }
-  if (code == 0 && !CheckDigests()) {
-    (void)held_.Close();
+  if (code == DL_OK && (code = CheckDigests()) != DL_OK) {
+    (void)held_.Close();  // the join has failed already; the parts are deleted next
     RemoveParts();
-    return DL_CHECKSUM_MISMATCH;
+    return code;
   }
-  if (code == 0 && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;  // parts and record stay whole
-  if (code != 0) {
-    (void)held_.Close();
+  if (code == DL_OK && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;  // parts and record stay whole
+  if (code != DL_OK) {
+    (void)held_.Close();  // the join has failed already; the next run joins the parts again
     return code;
   }
   RemoveParts();
-  return 0;
+  return DL_OK;
 }
 
-int CHttpGet::Engine::CopyPiecesIntoBase(const std::vector<Piece*>& order) {
+DownloadResult CHttpGet::Engine::CopyPiecesIntoBase(const std::vector<Piece*>& order) {
   HashPipeline hash(digests_.All(), kCopyBlock);
   if (digests_.Any()) {
     // What the piece at 0 did not feed in order during this run.
@@ -463,5 +466,5 @@ int CHttpGet::Engine::CopyPiecesIntoBase(const std::vector<Piece*>& order) {
     }
   }
   hash.Finish();
-  return 0;
+  return DL_OK;
 }

@@ -11,7 +11,7 @@ namespace {
 constexpr int kMaxProbes = 5;  // four redirects are followed; a fifth in a row is refused
 
 // Failures that another attempt cannot mend.
-bool IsFinal(int code) {
+bool IsFinal(DownloadResult code) {
   return code == DL_HTTP_DENIED || code == DL_BAD_REDIRECT || code == DL_BAD_URL || code == DL_STOPPED ||
          code == DL_TOO_LARGE;
 }
@@ -30,7 +30,7 @@ std::string StatusLine(const std::string& header) { return header.substr(0, head
 
 }  // namespace
 
-int CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, Endpoint& final) {
+DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, Endpoint& final) {
   std::wstring current = request_.url;
   for (int probe = 0; probe < kMaxProbes; ++probe) {
     Endpoint to;
@@ -41,30 +41,30 @@ int CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, 
     for (;;) {
       answer = ProbeAnswer{};
       location.clear();
-      const int code = ProbeOnce(to, smallLimit, answer, location);
-      if (code == 0) break;
+      const DownloadResult code = ProbeOnce(to, smallLimit, answer, location);
+      if (code == DL_OK) break;
       if (IsFinal(code)) return code;
       if (!KeepTrying(code, backoff, "probe")) return FailureOr(code);
     }
-    if (location.empty()) return 0;
+    if (location.empty()) return DL_OK;
     current = Absolute(location, to);
     platform::Log("redirected to %s", platform::ToUtf8(current).c_str());
   }
   return DL_BAD_URL;
 }
 
-int CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
-                                std::wstring& location) {
+DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
+                                           std::wstring& location) {
   auto connection = std::make_unique<HttpConnection>(stop_, Limits());
   std::string address;
   if (!to.proxy.host.empty())
     platform::Log("through the proxy %s port %d", platform::ToUtf8(to.proxy.host).c_str(), to.proxy.port);
-  int code = connection->Open(to.ConnectHost(), to.ConnectPort(), platform::TickCount(), address);
+  DownloadResult code = connection->Open(to.ConnectHost(), to.ConnectPort(), platform::TickCount(), address);
   LogConnection("probe", address, to.ConnectPort(), code);
-  if (code != 0) return code;
-  if ((code = connection->Send(smallLimit ? PlainRequest(to) : ProbeRequest(to))) != 0) return code;
+  if (code != DL_OK) return code;
+  if ((code = connection->Send(smallLimit ? PlainRequest(to) : ProbeRequest(to))) != DL_OK) return code;
   std::string bytes;
-  if ((code = connection->ReadHeader(bytes)) != 0) return code;
+  if ((code = connection->ReadHeader(bytes)) != DL_OK) return code;
   platform::Log("GET %s: %s", platform::ToUtf8(to.url).c_str(), StatusLine(bytes).c_str());
 
   const std::wstring header = platform::FromAnsi(bytes);
@@ -75,7 +75,7 @@ int CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, Prob
     std::size_t end = location.size();
     while (end > 0 && (location[end - 1] == L' ' || location[end - 1] == L'\t')) --end;
     location.erase(end);
-    return location.empty() ? DL_BAD_REDIRECT : 0;
+    return location.empty() ? DL_BAD_REDIRECT : DL_OK;
   }
 
   std::wstring value;
@@ -103,11 +103,11 @@ int CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, Prob
   }
   platform::Log("size %lld%s, %s", static_cast<long long>(answer.total), answer.ranges ? ", ranges" : ", no ranges",
                 answer.validator.empty() ? "no validator" : platform::ToUtf8(answer.validator).c_str());
-  return 0;
+  return DL_OK;
 }
 
-int CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstring& header, std::size_t limit,
-                                    std::string& body) {
+DownloadResult CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstring& header,
+                                               std::size_t limit, std::string& body) {
   const std::int64_t length = ParseContentSize(header);
   std::wstring named;
   const bool sized = length > 0 || FindField(header, L"Content-Length", named);
@@ -116,7 +116,7 @@ int CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstri
   char block[4096];
   for (;;) {
     if (sized && static_cast<std::int64_t>(body.size()) >= length) break;
-    int failure = 0;
+    DownloadResult failure = DL_OK;
     const int n = connection.Receive(block, sizeof block, failure);
     if (n < 0) return failure;
     if (n == 0) {
@@ -127,5 +127,5 @@ int CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstri
     if (body.size() > limit) return DL_TOO_LARGE;
   }
   if (sized) body.resize(static_cast<std::size_t>(length));
-  return 0;
+  return DL_OK;
 }

@@ -1,8 +1,8 @@
 #include "download/download_result.h"
 
-const char* DownloadResultName(int code) {
+const char* DownloadResultName(DownloadResult code) noexcept {
   // A switch without default: the compiler names a code that is missing here.
-  switch (static_cast<DownloadResult>(code)) {
+  switch (code) {
     case DL_OK: return "DL_OK";
     case DL_HTTP_DENIED: return "DL_HTTP_DENIED";
     case DL_BAD_URL: return "DL_BAD_URL";

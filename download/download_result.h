@@ -1,4 +1,7 @@
-// Result codes of the download engine. 1 and 7 are the two successes; there are no 3, 13 and 17.
+// Result codes of the download engine, from each step inside it up to its public functions.
+// DL_OK is the one success; DL_ALREADY_PRESENT ends a download without fetching, which a caller
+// may accept as the file being there. The numbers appear in logs and outputs and never change;
+// there are no 0, 3, 13 and 17.
 #pragma once
 
 enum DownloadResult : int {
@@ -25,5 +28,5 @@ enum DownloadResult : int {
   DL_TOO_LARGE = 24,           // a small file's body is larger than its limit
 };
 
-// The code's name, for diagnostics and the command-line harness.
-const char* DownloadResultName(int code);
+// The code's name, for diagnostics and the command-line harness; "unknown" for another number.
+[[nodiscard]] const char* DownloadResultName(DownloadResult code) noexcept;

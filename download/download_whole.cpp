@@ -6,12 +6,12 @@
 #include "platform/log.h"
 #include "platform/text.h"
 
-int CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
+DownloadResult CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
   // Numbered parts of an earlier ranged run can never be continued from here.
   RemoveParts();
   Backoff backoff(timing_, platform::TickCount());
   std::unique_ptr<HttpConnection> connection = std::move(first);
-  int code = 0;
+  DownloadResult code = DL_OK;
   for (;;) {
     // Each attempt writes and hashes from the first byte; the part stays open to the end.
     platform::HeldFile part;
@@ -19,7 +19,7 @@ int CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
     bool moved = false;
     code = WholeAttempt(connection, part, digests, moved);
     connection.reset();
-    if (code == 0) {
+    if (code == DL_OK) {
       digests_ = std::move(digests);
       held_ = std::move(part);
       break;
@@ -27,28 +27,28 @@ int CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> first) {
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_HTTP_DENIED || !KeepTrying(code, backoff, "download")) break;
   }
-  if (code == 0 && !CheckDigests()) code = DL_CHECKSUM_MISMATCH;
-  if (code == 0 && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;
-  if (code != 0) {
-    (void)held_.Close();
+  if (code == DL_OK) code = CheckDigests();
+  if (code == DL_OK && !held_.RenameTo(target_)) code = DL_OUTPUT_OPEN_FAILED;
+  if (code != DL_OK) {
+    (void)held_.Close();  // the download has failed already; its part is deleted next
     (void)platform::RemoveFile(TmpPartName());  // never continued: nothing to keep
   }
   return code;
 }
 
-int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
-                                   FileDigests& digests, bool& moved) {
+DownloadResult CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
+                                              FileDigests& digests, bool& moved) {
   std::int64_t expected = total_;
   if (!connection) {
     connection = std::make_unique<HttpConnection>(stop_, Limits());
     std::string address;
-    int code = connection->Open(final_.ConnectHost(), final_.ConnectPort(), platform::TickCount(), address);
+    DownloadResult code = connection->Open(final_.ConnectHost(), final_.ConnectPort(), platform::TickCount(), address);
     LogConnection("download", address, final_.ConnectPort(), code);
-    if (code != 0) return code;
+    if (code != DL_OK) return code;
     if (request_.callback && request_.cookie != 0)
       request_.callback->OnServerAddress(platform::FromAnsi(address), request_.cookie);
     std::string header;
-    if ((code = connection->Send(PlainRequest(final_))) != 0 || (code = connection->ReadHeader(header)) != 0)
+    if ((code = connection->Send(PlainRequest(final_))) != DL_OK || (code = connection->ReadHeader(header)) != DL_OK)
       return code;
     platform::Log("GET %s: %s", platform::ToUtf8(final_.url).c_str(), header.substr(0, header.find("\r\n")).c_str());
     const int status = StatusCode(header);
@@ -63,10 +63,10 @@ int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, 
 
   std::vector<char> buffer(kReceiveBlock);
   std::int64_t have = 0;
-  int code = 0;
+  DownloadResult code = DL_OK;
   for (;;) {
     if (expected > 0 && have >= expected) break;
-    int failure = 0;
+    DownloadResult failure = DL_OK;
     const int n = connection->Receive(buffer.data(), buffer.size(), failure);
     if (n == 0) {
       // The end of the stream ends an unsized file; a sized one came short.
@@ -87,6 +87,6 @@ int CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, 
     moved = true;
     NoteBytes(keep);
   }
-  if (code != 0) NoteBytes(-have);  // the next attempt starts from zero
+  if (code != DL_OK) NoteBytes(-have);  // the next attempt starts from zero
   return code;
 }

@@ -33,7 +33,7 @@ struct Endpoint {
   platform::ProxyChoice proxy;
 
   // False for what no request can go to: not http, no host or no path.
-  bool Parse(const std::wstring& text);
+  [[nodiscard]] bool Parse(const std::wstring& text);
   std::wstring ConnectHost() const;
   int ConnectPort() const { return proxy.host.empty() ? port : proxy.port; }
   // The request line's target (the absolute URL through a proxy) and the Host field's value
@@ -109,50 +109,56 @@ class CHttpGet::Engine {
   explicit Engine(const DownloadRequest& request);
   ~Engine();
 
-  int Run(DownloadOutcome& outcome);
-  int FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome);
+  [[nodiscard]] DownloadResult Run(DownloadOutcome& outcome);
+  [[nodiscard]] DownloadResult FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome);
 
  private:
   class Ticker;
 
   // --- probing (download_probe.cpp) ---
-  int ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, Endpoint& final);
-  int ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer, std::wstring& location);
-  int ReadSmallBody(HttpConnection& connection, const std::wstring& header, std::size_t limit, std::string& body);
+  [[nodiscard]] DownloadResult ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, Endpoint& final);
+  [[nodiscard]] DownloadResult ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
+                                         std::wstring& location);
+  [[nodiscard]] DownloadResult ReadSmallBody(HttpConnection& connection, const std::wstring& header,
+                                             std::size_t limit, std::string& body);
 
   // --- retries and reports (download_engine.cpp) ---
   // After a failed attempt: logs it and pauses. False when the download must end instead (the
   // retry budget is spent, or a stop came).
-  bool KeepTrying(int code, Backoff& backoff, const char* what);
+  [[nodiscard]] bool KeepTrying(DownloadResult code, Backoff& backoff, const char* what);
   void NoteBytes(std::int64_t n);
   void Tick();
   void HandleAnswer(int answer);
   // The first failure that ends the download; later ones do not replace it.
-  void RecordFailure(int code);
-  int FailureOr(int code);
+  void RecordFailure(DownloadResult code);
+  // The recorded failure, else `code`.
+  [[nodiscard]] DownloadResult FailureOr(DownloadResult code);
   ConnectionLimits Limits() const { return {timing_.connectMs, timing_.silenceMs}; }
-  void LogConnection(const char* what, const std::string& address, int port, int code);
+  void LogConnection(const char* what, const std::string& address, int port, DownloadResult code);
 
   // --- the whole file without ranges (download_whole.cpp) ---
-  int DownloadWhole(std::unique_ptr<HttpConnection> first);
-  int WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part, FileDigests& digests,
-                   bool& moved);
+  [[nodiscard]] DownloadResult DownloadWhole(std::unique_ptr<HttpConnection> first);
+  [[nodiscard]] DownloadResult WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
+                                            FileDigests& digests, bool& moved);
 
   // --- pieces (download_pieces.cpp) ---
-  int DownloadPieces();
-  bool LoadRecord();
+  [[nodiscard]] DownloadResult DownloadPieces();
+  // False when there is no record that matches this file: the pieces are planned afresh.
+  [[nodiscard]] bool LoadRecord();
   void PlanFresh();
-  bool WriteRecord();
+  // False when the record was not written (the parts then start afresh next time).
+  [[nodiscard]] bool WriteRecord();
   void Worker(int slot, Piece* first);
   Piece* NextPiece();
   Piece* SplitSlowest(double finisherRate);
   // The rate (bytes per ms) of the fastest running piece when another one runs so much slower
   // that a connection of its own should take part of it; 0 otherwise.
   double SlowPieceWorthSplitting();
-  int RunPiece(Piece& piece, int slot, double& rate);
-  int PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot, bool& moved);
-  int JoinPieces();
-  int CopyPiecesIntoBase(const std::vector<Piece*>& order);
+  [[nodiscard]] DownloadResult RunPiece(Piece& piece, int slot, double& rate);
+  [[nodiscard]] DownloadResult PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
+                                            bool& moved);
+  [[nodiscard]] DownloadResult JoinPieces();
+  [[nodiscard]] DownloadResult CopyPiecesIntoBase(const std::vector<Piece*>& order);
   void RemoveParts();
   std::wstring PartName(int number) const;
   std::wstring TmpPartName() const { return target_ + L"_tmp"; }
@@ -160,8 +166,9 @@ class CHttpGet::Engine {
 
   // --- the finished file (download_engine.cpp) ---
   FileDigests NewDigests() const;
-  // Finishes the digests into the results below; false when the md5 differs from the address's.
-  bool CheckDigests();
+  // Finishes the digests into the results below: DL_OK, or DL_CHECKSUM_MISMATCH when the md5
+  // differs from the address's.
+  [[nodiscard]] DownloadResult CheckDigests();
 
   DownloadRequest request_;
   const DownloadTiming& timing_;
@@ -176,7 +183,7 @@ class CHttpGet::Engine {
   std::int64_t total_ = 0;
 
   std::mutex statusMutex_;
-  int failure_ = 0;
+  DownloadResult failure_ = DL_OK;  // DL_OK: no failure recorded yet
 
   // Progress: bytes in part files, the meter, and every callback call.
   std::mutex progressMutex_;

@@ -21,7 +21,7 @@ bool StopSignal::Wait(std::uint32_t milliseconds) {
   return changed_.wait_for(hold, std::chrono::milliseconds(milliseconds), [this] { return set_.load(); });
 }
 
-int HttpConnection::Open(const std::wstring& host, int port, unsigned firstAddress, std::string& address) {
+DownloadResult HttpConnection::Open(const std::wstring& host, int port, unsigned firstAddress, std::string& address) {
   socket_.Reset();
   if (host.empty() || port < 1 || port > 65535) return DL_CONNECT_FAILED;
   std::vector<platform::NetAddress> addresses;
@@ -45,12 +45,12 @@ int HttpConnection::Open(const std::wstring& host, int port, unsigned firstAddre
     // The time-outs only back up the sliced waits; a socket that refuses them still works.
     (void)platform::SetTimeouts(socket.Get(), limits_.silenceMs, limits_.silenceMs);
     socket_ = std::move(socket);
-    return 0;
+    return DL_OK;
   }
   return DL_CONNECT_FAILED;
 }
 
-int HttpConnection::Send(const std::string& request) {
+DownloadResult HttpConnection::Send(const std::string& request) noexcept {
   // One send normally takes all of it; a short send is continued rather than cut off.
   std::size_t done = 0;
   while (done < request.size()) {
@@ -61,27 +61,27 @@ int HttpConnection::Send(const std::string& request) {
     }
     done += static_cast<std::size_t>(n);
   }
-  return 0;
+  return DL_OK;
 }
 
-int HttpConnection::WaitForData() {
+DownloadResult HttpConnection::WaitForData() noexcept {
   const std::uint32_t start = platform::TickCount();
   for (;;) {
     if (stop_->IsSet()) return DL_STOPPED;
     const int ready = platform::WaitReadable(socket_.Get(), kSliceMs);
-    if (ready > 0) return 0;
+    if (ready > 0) return DL_OK;
     if (ready < 0 || platform::TickCount() - start >= limits_.silenceMs) return DL_RECV_FAILED;
   }
 }
 
-int HttpConnection::ReadHeader(std::string& header) {
+DownloadResult HttpConnection::ReadHeader(std::string& header) {
   // Peek at what has arrived and take exactly the header's bytes, so the body stays in the socket
   // without one receive call per header byte.
   header.clear();
   char block[1024];
   while (header.size() < kHeaderLimit) {
-    const int waited = WaitForData();
-    if (waited != 0) return waited == DL_STOPPED ? DL_STOPPED : DL_HEADER_FAILED;
+    const DownloadResult waited = WaitForData();
+    if (waited != DL_OK) return waited == DL_STOPPED ? DL_STOPPED : DL_HEADER_FAILED;
     const std::size_t room = std::min(sizeof block, kHeaderLimit - header.size());
     const int seen = platform::Peek(socket_.Get(), block, room);
     if (seen <= 0) return DL_HEADER_FAILED;
@@ -96,14 +96,14 @@ int HttpConnection::ReadHeader(std::string& header) {
       if (n <= 0) return DL_HEADER_FAILED;
       taken += static_cast<std::size_t>(n);
     }
-    if (end != std::string::npos) return 0;
+    if (end != std::string::npos) return DL_OK;
   }
   return DL_HEADER_FAILED;
 }
 
-int HttpConnection::Receive(char* buffer, std::size_t size, int& failure) {
+int HttpConnection::Receive(char* buffer, std::size_t size, DownloadResult& failure) noexcept {
   failure = WaitForData();
-  if (failure != 0) return -1;
+  if (failure != DL_OK) return -1;
   const int n = platform::Receive(socket_.Get(), buffer, size);
   if (n < 0) failure = DL_RECV_FAILED;
   return n;

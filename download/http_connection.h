@@ -13,6 +13,7 @@
 #include <mutex>
 #include <string>
 
+#include "download/download_result.h"
 #include "platform/net.h"
 
 // Manual-reset stop signal shared by the probes, the workers and the ticker.
@@ -41,23 +42,23 @@ class HttpConnection {
 
   HttpConnection(const StopSignal& stop, const ConnectionLimits& limits) : stop_(&stop), limits_(limits) {}
 
-  // Connects to `host`:`port`: 0, or DL_CONNECT_FAILED (no address answered) or DL_STOPPED.
+  // Connects to `host`:`port`: DL_OK, or DL_CONNECT_FAILED (no address answered) or DL_STOPPED.
   // `address` receives the text of the address connected to (or of the last one tried).
-  [[nodiscard]] int Open(const std::wstring& host, int port, unsigned firstAddress, std::string& address);
-  // Sends the whole request: 0 or DL_SEND_FAILED.
-  [[nodiscard]] int Send(const std::string& request);
-  // The response header up to and including its blank line: 0, DL_HEADER_FAILED (cut, silent,
-  // longer than 10,239 bytes) or DL_STOPPED.
-  [[nodiscard]] int ReadHeader(std::string& header);
+  [[nodiscard]] DownloadResult Open(const std::wstring& host, int port, unsigned firstAddress, std::string& address);
+  // Sends the whole request: DL_OK or DL_SEND_FAILED.
+  [[nodiscard]] DownloadResult Send(const std::string& request) noexcept;
+  // The response header up to and including its blank line: DL_OK, DL_HEADER_FAILED (cut,
+  // silent, longer than 10,239 bytes) or DL_STOPPED.
+  [[nodiscard]] DownloadResult ReadHeader(std::string& header);
   // Up to `size` body bytes: the count (> 0), 0 at the end of the stream, -1 on a failure, with
-  // its code (DL_RECV_FAILED or DL_STOPPED) in `failure`.
-  [[nodiscard]] int Receive(char* buffer, std::size_t size, int& failure);
+  // its code (DL_RECV_FAILED or DL_STOPPED) in `failure` (DL_OK otherwise).
+  [[nodiscard]] int Receive(char* buffer, std::size_t size, DownloadResult& failure) noexcept;
   bool IsOpen() const { return socket_.Valid(); }
   void Close() { socket_.Reset(); }
 
  private:
-  // Waits in slices until the socket is readable: 0, or the code that ends the wait.
-  int WaitForData();
+  // Waits in slices until the socket is readable: DL_OK, or the code that ends the wait.
+  [[nodiscard]] DownloadResult WaitForData() noexcept;
 
   const StopSignal* stop_;
   ConnectionLimits limits_;

@@ -37,13 +37,13 @@ int CHttpGet::SegmentCount(std::uint64_t total) {
 CHttpGet::CHttpGet(const DownloadRequest& request) : engine_(new Engine(request)) {}
 CHttpGet::~CHttpGet() = default;
 
-int CHttpGet::Run(DownloadOutcome& outcome) { return engine_->Run(outcome); }
+DownloadResult CHttpGet::Run(DownloadOutcome& outcome) { return engine_->Run(outcome); }
 
-int CHttpGet::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
+DownloadResult CHttpGet::FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome) {
   return engine_->FetchSmall(maxBytes, body, outcome);
 }
 
-int DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome) {
+DownloadResult DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome) {
   try {
     CHttpGet http(request);
     return http.Run(outcome);
@@ -52,8 +52,8 @@ int DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome
   }
 }
 
-int DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback, int cookie,
-                 int allowSegments, int replaceExisting, int nameFromExtension) {
+DownloadResult DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback, int cookie,
+                            int allowSegments, int replaceExisting, int nameFromExtension) {
   if (!url || !*url || !saveLocation || !*saveLocation) return DL_BAD_ARGUMENT;
   DownloadRequest request;
   request.url = url;
@@ -67,8 +67,8 @@ int DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallB
   return DownloadWithOutcome(request, outcome);
 }
 
-int FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& body, std::wstring* finalUrl,
-                   const DownloadTiming& timing) {
+DownloadResult FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& body,
+                              std::wstring* finalUrl, const DownloadTiming& timing) {
   body.clear();
   try {
     DownloadRequest request;
@@ -76,7 +76,7 @@ int FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& b
     request.timing = timing;
     CHttpGet http(request);
     DownloadOutcome outcome;
-    const int result = http.FetchSmall(maxBytes, body, outcome);
+    const DownloadResult result = http.FetchSmall(maxBytes, body, outcome);
     if (finalUrl) *finalUrl = outcome.finalUrl;
     return result;
   } catch (const std::bad_alloc&) {

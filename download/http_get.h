@@ -85,7 +85,7 @@ class CHttpGet {
   static void ParseUrl(const std::wstring& url, std::wstring& host, std::wstring& path, std::wstring& fileName,
                        int& port);
   // True when `code` occurs in the status line (the text before the first "\r\n").
-  static bool StatusLineHas(const std::wstring& header, const wchar_t* code);
+  [[nodiscard]] static bool StatusLineHas(const std::wstring& header, const wchar_t* code);
   // The value of the Location field (any letter case, at the start of a header line), or empty.
   static std::wstring ParseLocation(const char* header);
   // The size named by Content-Range (its part after "/") or else by Content-Length; 0 when
@@ -93,12 +93,12 @@ class CHttpGet {
   static int ParseContentSize(const std::wstring& header);
   // The value of header field `name` (any letter case, at the start of a line) without leading
   // blanks, up to the end of its line; false when the field is absent.
-  static bool FindField(const std::wstring& header, const wchar_t* name, std::wstring& value);
+  [[nodiscard]] static bool FindField(const std::wstring& header, const wchar_t* name, std::wstring& value);
   // True when a name taken from a URL may be used as a file name as it stands and also after
   // percent-decoding: not empty, no "\\", "/", ":", "..", control or other characters Windows
   // forbids, no device name (CON, NUL, COM1, ...), no trailing dot or space, at most 255 UTF-16
   // units.
-  static bool IsPlainFileName(const std::wstring& name);
+  [[nodiscard]] static bool IsPlainFileName(const std::wstring& name);
 
   // Segment count for a total: 1 up to 5 MiB, 2 up to 50 MiB, 3 up to 100 MiB, else 4.
   static int SegmentCount(std::uint64_t total);
@@ -111,10 +111,10 @@ class CHttpGet {
   ~CHttpGet();
 
   // Runs the whole download; returns its result.
-  int Run(DownloadOutcome& outcome);
+  [[nodiscard]] DownloadResult Run(DownloadOutcome& outcome);
   // A small file (at most maxBytes) into memory with the same connection, proxy, redirect and
   // retry rules; needs a 200.
-  int FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome);
+  [[nodiscard]] DownloadResult FetchSmall(std::size_t maxBytes, std::string& body, DownloadOutcome& outcome);
 
  private:
   class Engine;
@@ -122,19 +122,24 @@ class CHttpGet {
 };
 
 // Downloads `url` into `saveLocation` (a directory ending in "\\", or with nameFromExtension the
-// target's full name without extension). Blocks until done; returns a DownloadResult.
-int DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback, int cookie,
-                 int allowSegments, int replaceExisting, int nameFromExtension);
+// target's full name without extension). Blocks until done; returns its result.
+[[nodiscard]] DownloadResult DownloadFile(const wchar_t* url, const wchar_t* saveLocation, IDownloadCallBack* callback,
+                                          int cookie, int allowSegments, int replaceExisting, int nameFromExtension);
 
 // The same with every setting and what the download did (the final URL, for the signature next
 // to the package, and the target path).
-int DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome);
+[[nodiscard]] DownloadResult DownloadWithOutcome(const DownloadRequest& request, DownloadOutcome& outcome);
 
 // Fetches a small file (the package's signature) into `body`: DL_OK, DL_TOO_LARGE when the body
 // is longer than maxBytes, or the download's failure codes. `finalUrl` (optional) receives the
 // address after redirects.
-int FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& body,
-                   std::wstring* finalUrl = nullptr, const DownloadTiming& timing = DownloadTiming());
+[[nodiscard]] DownloadResult FetchSmallFile(const std::wstring& url, std::size_t maxBytes, std::string& body,
+                                            std::wstring* finalUrl = nullptr,
+                                            const DownloadTiming& timing = DownloadTiming());
+
+// The md5 an address names: what follows its first "md5=" (the vendor's "...?md5=HEX"), empty
+// when it names none. The engine checks the file by it; the installer checks a package by it.
+std::wstring Md5OfUrl(const std::wstring& url);
 
 // 32 upper-case hexadecimal digits of the file's MD5, or empty when it cannot be read.
 std::wstring FileMd5Hex(const std::wstring& path);

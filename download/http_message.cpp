@@ -76,6 +76,11 @@ void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstrin
   if (query != std::wstring::npos) fileName.erase(query);
 }
 
+std::wstring Md5OfUrl(const std::wstring& url) {
+  const std::size_t at = url.find(L"md5=");
+  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
+}
+
 bool CHttpGet::StatusLineHas(const std::wstring& header, const wchar_t* code) {
   const std::size_t end = header.find(L"\r\n");
   if (end == std::wstring::npos) return false;

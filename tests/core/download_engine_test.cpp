@@ -66,7 +66,7 @@ class Recorder final : public IDownloadCallBack {
 
 class DownloadEngine : public ::testing::Test {
  protected:
-  int Download(const std::string& url, int replaceExisting = 0) {
+  DownloadResult Download(const std::string& url, int replaceExisting = 0) {
     DownloadRequest request;
     request.url = FromUtf8(url);
     request.saveLocation = dir.Wide();

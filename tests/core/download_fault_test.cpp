@@ -20,7 +20,7 @@ class StopNearTheEnd final : public IDownloadCallBack {
 // near its end, so every run reaches the join cheaply; no md5, so a wrong join would show here.
 class DownloadFaults : public ::testing::TestWithParam<bool> {
  protected:
-  int Download(IDownloadCallBack* callback = nullptr) {
+  DownloadResult Download(IDownloadCallBack* callback = nullptr) {
     const std::string path = GetParam() ? "/pkg.zip" : "/pkg.zip?md5=" + testsupport::Md5Hex(content);
     return testsupport::Download(server.Url(path), dir.Wide(), 2000, callback);
   }
@@ -45,7 +45,7 @@ TEST_P(DownloadFaults, AFaultAtAnyCallNeverLeavesAWrongFile) {
   for (std::uint64_t n = 1, clean = 0; clean < 12; ++n) {
     testsupport::WriteFiles(dir, start);
     platform::ArmFault(n);
-    const int result = Download();
+    const DownloadResult result = Download();
     const bool fired = platform::FaultFired();
     platform::ArmFault(0);
     if (result == DL_OK)

@@ -75,7 +75,7 @@ int main(int argc, char** argv) {
   StderrLog sink;
   if (log) platform::SetLogSink(&sink);
   ConsoleProgress progress;
-  const int result = DownloadFile(url.c_str(), dir.c_str(), &progress, 0, allowSegments, 0, 0);
+  const DownloadResult result = DownloadFile(url.c_str(), dir.c_str(), &progress, 0, allowSegments, 0, 0);
   platform::SetLogSink(nullptr);
   std::printf("result %d %s\n", result, DownloadResultName(result));
   return result == DL_OK || result == DL_ALREADY_PRESENT ? 0 : 1;

@@ -80,8 +80,9 @@ std::string MakeContent(std::size_t size, unsigned seed = 1);
 std::string Md5Hex(const std::string& content);
 
 // Downloads url into the directory, retrying at once until retryBudgetMs pass without progress.
-inline int Download(const std::string& url, const std::wstring& saveLocation, std::uint32_t retryBudgetMs = 20000,
-                    IDownloadCallBack* callback = nullptr, DownloadOutcome* outcome = nullptr) {
+inline DownloadResult Download(const std::string& url, const std::wstring& saveLocation,
+                               std::uint32_t retryBudgetMs = 20000, IDownloadCallBack* callback = nullptr,
+                               DownloadOutcome* outcome = nullptr) {
   DownloadRequest request;
   request.url = platform::FromUtf8(url);
   request.saveLocation = saveLocation;
