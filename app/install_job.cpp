@@ -12,6 +12,7 @@
 #include "platform/log.h"
 #include "platform/text.h"
 #include "system/registration.h"
+#include "system/suite.h"
 #include "system/suite_stop.h"
 #include "platform/file_io.h"
 #include "platform/hash.h"
@@ -19,18 +20,14 @@
 
 namespace {
 
-const wchar_t kPackageName[] = L"TavoPhoneAx.zip";
-const wchar_t kPackageUrl[] = L"http://" VENDOR_SERVER L"/consezip/TavoPhoneAx.zip";
-const wchar_t kSuiteProgram[] = L"TavoPhoneAx\\Tavo.exe";
-const wchar_t kUninstaller[] = L"TavoPhoneAx\\TavoUnInstall.exe";
-const wchar_t* const kSuiteProcesses[] = {L"QXLD_Helper.exe", L"Tavo.exe", L"httpd.exe", L"http.exe",
-                                          L"ZADAV2ad.exe",    L"adb.exe",  L"aapt.exe"};
+static_assert(kMaxInstallDirLength + (sizeof(suite::kUninstaller) / sizeof(wchar_t) - 1) <= MAX_PATH - 1,
+              "every program path below an accepted directory fits MAX_PATH");
 
 constexpr std::uint32_t kProgressIntervalMs = 500;
 
 std::string Utf8(const std::wstring& text) { return platform::ToUtf8(text); }
 
-using CheckSpaceFunction = InstallResult (*)(const std::wstring& path, std::uint64_t needed);
+using CheckSpaceFunction = std::optional<InstallResult> (*)(const std::wstring& path, std::uint64_t needed);
 
 // Turns the engine's progress into whole percents for the events, at most twice a second, and
 // answers the engine's question whether to go on: a cancelled job stops it and keeps the parts.
@@ -72,10 +69,10 @@ class JobDownloadProgress final : public IDownloadCallBack {
       if (part > 0) needed -= std::min<std::uint64_t>(needed, static_cast<std::uint64_t>(part));
     }
     space = checkSpace_(target_, needed);
-    return space.outcome == InstallOutcome::kInstalled;
+    return !space;
   }
 
-  InstallResult space;  // kDiskFull when OnSizeKnown refused
+  std::optional<InstallResult> space;  // kDiskFull when OnSizeKnown refused
 
  private:
   const CInstallJob& job_;
@@ -99,18 +96,21 @@ class JobExtractReport final : public unzip::IExtractReport {
     events_.OnExtractProgress(index, count);
   }
   bool ExtractCancelled() override { return job_.Cancelled(); }
-  void OnExtractFinished() override { result.outcome = InstallOutcome::kInstalled; }
+  void OnExtractFinished() override { failure.reset(); }
   void OnExtractFailed(unzip::ExtractStage stage, std::int32_t zipResult, const std::wstring& item,
                        bool bad) override {
     packageBad = bad;
+    InstallResult result;
     result.outcome = stage == unzip::kStageCancelled ? InstallOutcome::kCancelled : InstallOutcome::kExtractFailed;
     result.extractStage = stage;
     result.zipResult = zipResult;
+    failure = result;
     platform::Log("extraction failed at stage %u, result %d, item \"%s\"", static_cast<unsigned>(stage),
                   static_cast<int>(zipResult), Utf8(item).c_str());
   }
 
-  InstallResult result;
+  // Until the extraction reports its end, it has not finished.
+  std::optional<InstallResult> failure = InstallResult{};
   bool packageBad = false;
 
  private:
@@ -118,6 +118,12 @@ class JobExtractReport final : public unzip::IExtractReport {
   IInstallEvents& events_;
   int lastPercent_ = -1;
 };
+
+InstallResult Ending(InstallOutcome outcome) {
+  InstallResult result;
+  result.outcome = outcome;
+  return result;
+}
 
 // Where the vendor publishes the package's detached signature: the final address's path with
 // ".sig" appended, the query left off.
@@ -181,9 +187,9 @@ std::wstring CInstallJob::PackagePath() {
   // download rather than cut into another path.
   wchar_t tempDir[MAX_PATH] = {};
   const DWORD length = GetTempPathW(MAX_PATH, tempDir);
-  const std::size_t nameLength = sizeof(kPackageName) / sizeof(wchar_t) - 1;
+  const std::size_t nameLength = sizeof(suite::kPackageName) / sizeof(wchar_t) - 1;
   if (length == 0 || length + nameLength > MAX_PATH - 1) return {};
-  return std::wstring(tempDir) + kPackageName;
+  return std::wstring(tempDir) + suite::kPackageName;
 }
 
 bool UsableInstallDirectory(const std::wstring& directory) {
@@ -201,24 +207,21 @@ bool FreeSpaceAt(const std::wstring& path, std::wstring& drive, std::uint64_t& f
   return true;
 }
 
-InstallResult CInstallJob::CheckSpace(const std::wstring& path, std::uint64_t needed) {
-  InstallResult result;
-  result.outcome = InstallOutcome::kInstalled;
+std::optional<InstallResult> CInstallJob::CheckSpace(const std::wstring& path, std::uint64_t needed) {
+  InstallResult result = Ending(InstallOutcome::kDiskFull);
   std::uint64_t freeBytes = 0;
   // A volume that cannot tell its free space is tried anyway; a write that fails then says so.
-  if (!FreeSpaceAt(path, result.drive, freeBytes)) return result;
+  if (!FreeSpaceAt(path, result.drive, freeBytes)) return std::nullopt;
   platform::Log("%llu bytes needed on %s, %llu free", static_cast<unsigned long long>(needed),
                 Utf8(result.drive).c_str(), static_cast<unsigned long long>(freeBytes));
-  if (freeBytes < needed) {
-    result.outcome = InstallOutcome::kDiskFull;
-    result.bytesNeeded = needed;
-    result.bytesFree = freeBytes;
-  }
+  if (freeBytes >= needed) return std::nullopt;
+  result.bytesNeeded = needed;
+  result.bytesFree = freeBytes;
   return result;
 }
 
 InstallResult CInstallJob::Run() noexcept {
-  InstallResult result;
+  InstallResult result = Ending(InstallOutcome::kInstalled);
   const std::uint32_t start = platform::TickCount();
   try {
     platform::Log("install into %s (desktop shortcut %d, start menu %d, start at logon %d)",
@@ -229,13 +232,14 @@ InstallResult CInstallJob::Run() noexcept {
       result.outcome = InstallOutcome::kDirectoryUnusable;
     } else {
       // A service that is absent or will not stop is no reason to wait longer.
-      const bool stopped = StopSuiteService(kSuiteServiceName);
-      KillSuiteProcesses(std::vector<std::wstring>(std::begin(kSuiteProcesses), std::end(kSuiteProcesses)));
+      const bool stopped = StopSuiteService(suite::kServiceName);
+      KillSuiteProcesses(std::vector<std::wstring>(std::begin(suite::kProcessNames), std::end(suite::kProcessNames)));
       platform::Log("suite service %s; suite processes ended", stopped ? "stopped" : "not running or not stopped");
 
       const std::wstring package = PackagePath();
-      result = Install(package);
-      if (result.outcome == InstallOutcome::kInstalled) {
+      if (Failure failed = Install(package)) {
+        result = *failed;
+      } else {
         Register();
         // When the package cannot be deleted the next run finds and checks it again.
         if (!platform::RemoveFile(package)) platform::Log("the package could not be deleted");
@@ -243,8 +247,7 @@ InstallResult CInstallJob::Run() noexcept {
     }
   } catch (...) {
     // Out of memory somewhere below: reported as a failed download, the window stays usable.
-    result = InstallResult{};
-    result.outcome = InstallOutcome::kDownloadFailed;
+    result = Ending(InstallOutcome::kDownloadFailed);
     result.downloadResult = DL_NO_MEMORY;
   }
   platform::Log("installation ended: %s after %.1f s", OutcomeName(result.outcome),
@@ -262,38 +265,34 @@ InstallResult CInstallJob::Result() const {
   return result_;
 }
 
-InstallResult CInstallJob::Download(const std::wstring& package, DownloadOutcome& where) {
-  InstallResult result;
+std::optional<InstallResult> CInstallJob::Download(const std::wstring& package, DownloadOutcome& where,
+                                                   bool& wasPresent) {
+  InstallResult result = Ending(InstallOutcome::kDownloadFailed);
   if (package.empty()) {
-    result.outcome = InstallOutcome::kDownloadFailed;
     result.downloadResult = DL_BAD_ARGUMENT;
     return result;
   }
   JobDownloadProgress progress(*this, events_, &CInstallJob::CheckSpace);
   DownloadRequest request;
-  request.url = kPackageUrl;
-  request.saveLocation = package.substr(0, package.size() - (sizeof(kPackageName) / sizeof(wchar_t) - 1));
+  request.url = suite::kPackageUrl;
+  request.saveLocation = package.substr(0, package.size() - (sizeof(suite::kPackageName) / sizeof(wchar_t) - 1));
   request.callback = &progress;
   request.timing.retryBudgetMs = options_.retryBudgetMs;
   request.handOver = true;  // the package's digests and its open file, for the checks and the extraction
   result.downloadResult = DownloadWithOutcome(request, where);
   platform::Log("download result %d (%s)", result.downloadResult, DownloadResultName(result.downloadResult));
-  if (result.downloadResult == DL_OK || result.downloadResult == DL_ALREADY_PRESENT)
-    result.outcome = InstallOutcome::kInstalled;
-  else if (progress.space.outcome == InstallOutcome::kDiskFull)
-    result = progress.space;
-  else if (Cancelled())
+  wasPresent = result.downloadResult == DL_ALREADY_PRESENT;
+  if (result.downloadResult == DL_OK || wasPresent) return std::nullopt;
+  if (progress.space) return progress.space;
+  if (Cancelled())
     result.outcome = InstallOutcome::kCancelled;
   else if (result.downloadResult == DL_CHECKSUM_MISMATCH)
     result.outcome = InstallOutcome::kPackageRejected;  // the engine has deleted what it fetched
-  else
-    result.outcome = InstallOutcome::kDownloadFailed;
   return result;
 }
 
-InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const DownloadOutcome& where) {
-  InstallResult result;
-  result.outcome = InstallOutcome::kPackageRejected;
+std::optional<InstallResult> CInstallJob::Verify(platform::SharedReadFile& package, const DownloadOutcome& where) {
+  InstallResult result = Ending(InstallOutcome::kPackageRejected);
   const std::wstring& finalUrl = where.finalUrl;
   // A fresh package was hashed as it was written, through the handle held since; a package that
   // was present is read once here.
@@ -330,34 +329,30 @@ InstallResult CInstallJob::Verify(platform::SharedReadFile& package, const Downl
     return result;
   }
   platform::Log("package verified: md5 %s, vendor signature good", md5.empty() ? "not named" : Utf8(md5).c_str());
-  result.outcome = InstallOutcome::kInstalled;
-  return result;
+  return std::nullopt;
 }
 
-InstallResult CInstallJob::Extract(platform::SharedReadFile& package, bool& packageBad) {
+std::optional<InstallResult> CInstallJob::Extract(platform::SharedReadFile& package, bool& packageBad) {
   // Room for every item first, so that a full disk leaves nothing half-written. A package that
   // cannot be read here fails in the extraction with its own message.
   const std::int64_t total = PackageUncompressedSize(package);
   if (total >= 0) {
-    InstallResult space = CheckSpace(options_.directory, static_cast<std::uint64_t>(total));
-    if (space.outcome != InstallOutcome::kInstalled) return space;
+    if (Failure full = CheckSpace(options_.directory, static_cast<std::uint64_t>(total))) return full;
   }
   events_.OnExtractStart();
   JobExtractReport report(*this, events_);
-  (void)ExtractPackage(package, options_.directory, report);
+  (void)ExtractPackage(package, options_.directory, report);  // the report has the outcome
   packageBad = report.packageBad;
-  return report.result;
+  return report.failure;
 }
 
-InstallResult CInstallJob::Install(const std::wstring& package) {
-  InstallResult result;
+std::optional<InstallResult> CInstallJob::Install(const std::wstring& package) {
   // A package found in the temporary directory is checked like a fresh one; when it fails, it is
   // deleted and downloaded afresh once.
-  for (int round = 0; round < 2; ++round) {
+  for (int round = 0;; ++round) {
     DownloadOutcome where;
-    result = Download(package, where);
-    if (result.outcome != InstallOutcome::kInstalled) return result;
-    const bool wasPresent = result.downloadResult == DL_ALREADY_PRESENT;
+    bool wasPresent = false;
+    if (Failure failed = Download(package, where, wasPresent)) return failed;
 
     // One handle, which nobody else may change, rename or delete, from the first byte hashed to
     // the end of the extraction: a fresh package's comes from the download, which held it since
@@ -369,31 +364,30 @@ InstallResult CInstallJob::Install(const std::wstring& package) {
     }
     if (!file.IsOpen() && !file.Open(package)) {
       platform::Log("the package cannot be opened");
-      result.outcome = InstallOutcome::kPackageRejected;
-      return result;
+      return Ending(InstallOutcome::kPackageRejected);
     }
-    result = Verify(file, where);
-    bool packageBad = result.outcome == InstallOutcome::kPackageRejected;
-    if (result.outcome == InstallOutcome::kInstalled) result = Extract(file, packageBad);
+    Failure failed = Verify(file, where);
+    bool packageBad = failed && failed->outcome == InstallOutcome::kPackageRejected;
+    if (!failed) failed = Extract(file, packageBad);
     file.Close();
     if (packageBad) {
       // Deleted, so that the next run fetches it again. When that fails, the next run checks it anew.
       if (!platform::RemoveFile(package)) platform::Log("the rejected package could not be deleted");
-      if (wasPresent && result.outcome == InstallOutcome::kPackageRejected) {
+      if (round == 0 && wasPresent && failed && failed->outcome == InstallOutcome::kPackageRejected) {
         platform::Log("the package in the temporary directory was rejected: downloading it afresh");
         continue;
       }
     }
-    return result;
+    return failed;
   }
-  return result;
 }
 
 void CInstallJob::Register() const {
-  const std::wstring program = options_.directory + kSuiteProgram;
-  const std::wstring uninstaller = options_.directory + kUninstaller;
-  // Registration is best effort: each piece that fails is left out, the rest is still written.
-  (void)RegisterProduct(program, 0, options_.desktopShortcut, options_.startMenuShortcut, options_.startAtLogon);
-  (void)RegisterProduct(uninstaller, 1, 0, options_.startMenuShortcut, 0);
-  platform::Log("registered %s", Utf8(program).c_str());
+  RegistrationChoice choice;
+  choice.desktopShortcut = options_.desktopShortcut;
+  choice.startMenuShortcut = options_.startMenuShortcut;
+  choice.startAtLogon = options_.startAtLogon;
+  const RegistrationReport report = RegisterProduct(options_.directory, choice);
+  platform::Log("registered %s%s", Utf8(options_.directory + suite::kProgram).c_str(),
+                report.Complete() ? "" : " (some pieces failed)");
 }

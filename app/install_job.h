@@ -12,6 +12,7 @@
 #include <cstdint>
 #include <string>
 #include <mutex>
+#include <optional>
 #include <thread>
 
 #include "download/http_get.h"
@@ -111,20 +112,23 @@ class CInstallJob {
   static std::wstring PackagePath();
 
  private:
+  // Each step answers nothing when it went fine, or the result that ends the installation.
+  using Failure = std::optional<InstallResult>;
+
   // Download, verification and extraction of the package at `package`.
-  InstallResult Install(const std::wstring& package);
-  // Fetches the package (or finds it present): `where` gives the address it ended at after
-  // redirects and, for a fresh package, its open file and digests.
-  InstallResult Download(const std::wstring& package, DownloadOutcome& where);
-  // kInstalled when the held package matches the md5 its final address names and the vendor's
-  // signature published beside it; kPackageRejected (or kDownloadFailed when the signature could
-  // not be fetched at all) otherwise. The digests in `where` are used when there are any; the
-  // package is read for them otherwise.
-  InstallResult Verify(platform::SharedReadFile& package, const DownloadOutcome& where);
+  [[nodiscard]] Failure Install(const std::wstring& package);
+  // Fetches the package (or finds it present, then `wasPresent` is set): `where` gives the
+  // address it ended at after redirects and, for a fresh package, its open file and digests.
+  [[nodiscard]] Failure Download(const std::wstring& package, DownloadOutcome& where, bool& wasPresent);
+  // Fails with kPackageRejected unless the held package matches the md5 its final address names
+  // and the vendor's signature published beside it (kDownloadFailed when the signature could not
+  // be fetched at all). The digests in `where` are used when there are any; the package is read
+  // for them otherwise.
+  [[nodiscard]] Failure Verify(platform::SharedReadFile& package, const DownloadOutcome& where);
   // Extracts the held package; packageBad is set when its own bytes are bad.
-  InstallResult Extract(platform::SharedReadFile& package, bool& packageBad);
-  // kInstalled when the volume of `path` has `needed` bytes free, else kDiskFull.
-  static InstallResult CheckSpace(const std::wstring& path, std::uint64_t needed);
+  [[nodiscard]] Failure Extract(platform::SharedReadFile& package, bool& packageBad);
+  // Fails with kDiskFull unless the volume of `path` has `needed` bytes free.
+  [[nodiscard]] static Failure CheckSpace(const std::wstring& path, std::uint64_t needed);
   void Register() const;
 
   const InstallOptions options_;

@@ -3,30 +3,20 @@
 #include <windows.h>
 #include <objidl.h>
 #include <shlobj.h>
-#include <shlwapi.h>
 #include <shobjidl.h>
 
 #include <cwchar>
+#include <utility>
 
 #include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/handles.h"
+#include "system/suite.h"
 
 namespace {
 
-constexpr wchar_t kProductName[] = L"Tavo手机助手";
-constexpr wchar_t kMainLinkName[] = L"Tavo手机助手.lnk";
-constexpr wchar_t kUninstallLinkName[] = L"Tavo手机助手卸载.lnk";
-constexpr wchar_t kStartMenuFolder[] = L"\\Tavo手机助手";
-// The logon entry is a value named after the product directly under the Run key: Windows reads
-// the values of that key and never looks into its subkeys.
-constexpr wchar_t kRunKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Run";
-constexpr wchar_t kUninstallKey[] = L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Tavo手机助手";
-constexpr wchar_t kVersionKey[] = L"Software\\QXLDvesion";
-constexpr wchar_t kVersionValue[] = L"CurrentVesion";
+// The version value and the uninstall entry's DisplayVersion.
 constexpr wchar_t kVersion[] = L"1.07";
-// The vendor's home page, on the host the installer downloads from.
-constexpr wchar_t kVendorHomePage[] = L"http://" VENDOR_SERVER L"/";
 
 // The file-system path of a special folder; empty when the shell cannot supply it.
 std::wstring SpecialFolderPath(int csidl) {
@@ -41,22 +31,29 @@ std::wstring SpecialFolderPath(int csidl) {
 // a path with spaces.
 std::wstring QuotedCommand(const std::wstring& path) { return L"\"" + path + L"\""; }
 
-// Every link of the suite points at the program itself and describes itself by that path too.
-void CreateProgramLink(const std::wstring& exePath, const std::wstring& folder, const wchar_t* linkName) {
-  // A link that cannot be written is left out (and logged); registration goes on.
-  const bool saved =
-      CreateShortcut(exePath.c_str(), folder.c_str(), linkName, nullptr, 0, exePath.c_str(), SW_SHOWNORMAL);
-  platform::Log("shortcut %s\\%s %s", platform::ToUtf8(folder).c_str(), platform::ToUtf8(linkName).c_str(),
-                saved ? "written" : "FAILED");
-}
+// Collects what was written and logs each piece as it goes.
+class Registrar {
+ public:
+  // Every link of the suite points at the program itself and describes itself by that path too.
+  void Link(const std::wstring& exePath, const std::wstring& folder, const wchar_t* linkName) {
+    const bool saved = !folder.empty() && CreateShortcut(exePath.c_str(), folder.c_str(), linkName, nullptr, 0,
+                                                         exePath.c_str(), SW_SHOWNORMAL);
+    Record(L"shortcut " + folder + L"\\" + linkName, saved);
+  }
+  void Value(HKEY root, const wchar_t* subKey, const wchar_t* name, const std::wstring& data) {
+    const bool written = WriteRegistryString(root, subKey, name, data.c_str());
+    Record(std::wstring(root == HKEY_LOCAL_MACHINE ? L"registry HKLM\\" : L"registry HKCU\\") + subKey + L"\\" + name + L" = " + data,
+           written);
+  }
+  RegistrationReport Take() { return std::move(report_); }
 
-// Writes one registry value and logs it; a failed write is left out, registration goes on.
-void WriteLoggedValue(HKEY root, const wchar_t* subKey, const wchar_t* name, const wchar_t* data) {
-  const bool written = WriteRegistryString(root, subKey, name, data);
-  platform::Log("registry %s\\%s\\%s = %s %s", root == HKEY_LOCAL_MACHINE ? "HKLM" : "HKCU",
-                platform::ToUtf8(subKey).c_str(), platform::ToUtf8(name).c_str(), platform::ToUtf8(data).c_str(),
-                written ? "written" : "FAILED");
-}
+ private:
+  void Record(std::wstring what, bool written) {
+    platform::Log("%s %s", platform::ToUtf8(what).c_str(), written ? "written" : "FAILED");
+    report_.items.push_back({std::move(what), written});
+  }
+  RegistrationReport report_;
+};
 
 }  // namespace
 
@@ -97,56 +94,38 @@ bool WriteRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueN
   return RegSetValueExW(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
 }
 
-int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, int startMenu, int startAtBoot) {
+bool RegistrationReport::Complete() const noexcept {
+  for (const RegisteredItem& item : items)
+    if (!item.written) return false;
+  return true;
+}
+
+RegistrationReport RegisterProduct(const std::wstring& installDir, const RegistrationChoice& choice) {
   win::ComScope com;
+  Registrar registrar;
+  const std::wstring program = installDir + suite::kProgram;
+  const std::wstring uninstaller = installDir + suite::kUninstaller;
+  const std::wstring startMenu = SpecialFolderPath(CSIDL_PROGRAMS);
+  const std::wstring menuFolder = startMenu.empty() ? std::wstring() : startMenu + L"\\" + suite::kStartMenuFolder;
+  if (choice.startMenuShortcut && !menuFolder.empty())
+    CreateDirectoryW(menuFolder.c_str(), nullptr);  // may exist; if it cannot be made, the links fail
 
-  if (desktop) {
-    std::wstring folder = SpecialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY);
-    if (!folder.empty()) CreateProgramLink(exePath, folder, kMainLinkName);
-    else platform::Log("shortcut on the desktop FAILED: no desktop folder");
-  }
+  if (choice.desktopShortcut) registrar.Link(program, SpecialFolderPath(CSIDL_COMMON_DESKTOPDIRECTORY), suite::kShortcut);
+  if (choice.startMenuShortcut) registrar.Link(program, menuFolder, suite::kShortcut);
+  // The logon entry is a value named after the product directly under the Run key: Windows reads
+  // the values of that key and never looks into its subkeys.
+  if (choice.startAtLogon) registrar.Value(HKEY_LOCAL_MACHINE, suite::kRunKey, suite::kProductName, QuotedCommand(program));
+  if (choice.startMenuShortcut) registrar.Link(uninstaller, menuFolder, suite::kUninstallShortcut);
 
-  if (startMenu) {
-    std::wstring folder = SpecialFolderPath(CSIDL_PROGRAMS);
-    if (!folder.empty()) {
-      folder += kStartMenuFolder;
-      CreateDirectoryW(folder.c_str(), nullptr);  // may exist already; if it cannot be made, the save fails
-      CreateProgramLink(exePath, folder, uninstaller == 1 ? kUninstallLinkName : kMainLinkName);
-    } else {
-      platform::Log("shortcut in the start menu FAILED: no programs folder");
-    }
-  }
-
-  // Failed registry writes below are left out, like everything in this step.
-  const std::wstring command = QuotedCommand(exePath);
-  if (startAtBoot) WriteLoggedValue(HKEY_LOCAL_MACHINE, kRunKey, kProductName, command.c_str());
-
-  if (uninstaller == 1) {
-    {
-      win::UniqueHKey key;
-      RegCreateKeyExW(HKEY_LOCAL_MACHINE, kUninstallKey, 0, nullptr, REG_OPTION_NON_VOLATILE, KEY_WRITE, nullptr,
-                      key.put(), nullptr);  // the writes below create it as well
-    }
-    const struct {
-      const wchar_t* name;
-      const wchar_t* data;
-    } uninstallValues[] = {
-        {L"DisplayName", kProductName},
-        {L"DisplayVersion", kVersion},
-        {L"URLInfoAbout", kVendorHomePage},
-        {L"UninstallString", command.c_str()},
-        {L"DisplayIcon", exePath.c_str()},  // a plain path: an icon location is no command line
-        {L"Publisher", kProductName},
-    };
-    for (const auto& value : uninstallValues) WriteLoggedValue(HKEY_LOCAL_MACHINE, kUninstallKey, value.name, value.data);
-
-    // Four characters, no terminator; SHSetValueW creates the key when needed.
-    const bool written = SHSetValueW(HKEY_CURRENT_USER, kVersionKey, kVersionValue, REG_SZ, kVersion,
-                                     static_cast<DWORD>(std::wcslen(kVersion) * sizeof(wchar_t))) == ERROR_SUCCESS;
-    platform::Log("registry HKCU\\%s\\%s = %s %s", platform::ToUtf8(kVersionKey).c_str(),
-                  platform::ToUtf8(kVersionValue).c_str(), platform::ToUtf8(kVersion).c_str(),
-                  written ? "written" : "FAILED");
-  }
-
-  return 1;
+  const std::pair<const wchar_t*, std::wstring> uninstallValues[] = {
+      {L"DisplayName", suite::kProductName},
+      {L"DisplayVersion", kVersion},
+      {L"URLInfoAbout", suite::kHomePage},
+      {L"UninstallString", QuotedCommand(uninstaller)},
+      {L"DisplayIcon", uninstaller},  // a plain path: an icon location is no command line
+      {L"Publisher", suite::kProductName},
+  };
+  for (const auto& [name, data] : uninstallValues) registrar.Value(HKEY_LOCAL_MACHINE, suite::kUninstallKey, name, data);
+  registrar.Value(HKEY_CURRENT_USER, suite::kVersionKey, suite::kVersionValue, kVersion);
+  return registrar.Take();
 }

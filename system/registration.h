@@ -1,24 +1,40 @@
 // Registering the installed suite with Windows: shortcuts, the run-at-logon entry, the entry in the
 // list of installed programs and the version value.
 //
-// Everything here is silent: a failed shell or registry call leaves its piece out and the
-// remaining pieces are still written. Called on the window thread after extraction; each call of
-// RegisterProduct initialises COM for itself.
+// Everything here is best effort: a failed shell or registry call leaves its piece out, the
+// remaining pieces are still written, and the report says which were.
 #pragma once
 
 #include <windows.h>
 
 #include <string>
+#include <vector>
 
-// Registers one program of the suite. `exePath` is the full path of the program: shortcut target,
-// Run data and, for the uninstaller, the uninstall command and icon. The Run data (the value
-// "Tavo手机助手" directly under HKLM\...\CurrentVersion\Run) and the uninstall command are command
-// lines, so they hold the path in double quotes; the icon is the plain path. `uninstaller` == 1
-// marks the call for the uninstaller (start-menu link "Tavo手机助手卸载.lnk", uninstall entry and
-// version value); any other value is the main program. The desktop link (all users' desktop)
-// always bears the main program's name. `desktop`, `startMenu` and `startAtBoot` are yes when non-zero.
-// Returns 1 whatever happened.
-int RegisterProduct(const std::wstring& exePath, int uninstaller, int desktop, int startMenu, int startAtBoot);
+// What the user chose to register beyond what every installation writes (the uninstall entry, the
+// version value and, with the start-menu links, the uninstaller's link).
+struct RegistrationChoice {
+  bool desktopShortcut = true;    // the main program's link on all users' desktop
+  bool startMenuShortcut = true;  // "Tavo手机助手" in the start menu: the program's and the uninstaller's link
+  bool startAtLogon = true;       // the value "Tavo手机助手" directly under HKLM\...\CurrentVersion\Run
+};
+
+// One piece of the registration (a link's or a registry value's path) and whether it was written.
+struct RegisteredItem {
+  std::wstring what;
+  bool written = false;
+};
+
+struct RegistrationReport {
+  std::vector<RegisteredItem> items;  // in the order they were attempted
+  [[nodiscard]] bool Complete() const noexcept;
+};
+
+// Registers the suite installed below `installDir` (ending with "\\"): the links and the Run value
+// `choice` asks for, the uninstall entry and the version value. The Run data and the uninstall
+// command are command lines, so they hold the program's path in double quotes; the icon is the
+// plain path. Each piece that fails is left out (and logged); the rest is still written. Initialises
+// COM on the calling thread for the duration of the call.
+[[nodiscard]] RegistrationReport RegisterProduct(const std::wstring& installDir, const RegistrationChoice& choice);
 
 // Saves the shell link folder\linkName pointing at `target` (or at `altTarget` when given), with
 // `hotkey` when non-zero, `description` when given and `showCommand`. Needs COM initialised on the

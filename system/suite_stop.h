@@ -9,9 +9,6 @@
 #include <string>
 #include <vector>
 
-// The suite's Windows service.
-inline constexpr wchar_t kSuiteServiceName[] = L"QXLD_Sever";
-
 // Asks the service `serviceName` to stop and waits up to 10 s for it. True when, afterwards, the
 // service is found stopped; false when it is not installed, cannot be opened or has not stopped.
 // Returns at once when the service cannot be opened.

@@ -16,7 +16,7 @@
 
 #include "app/ids.h"
 #include "tests/win/support/system.h"
-#include "tools/demo/suite.h"
+#include "system/suite.h"
 
 namespace {
 

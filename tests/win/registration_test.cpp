@@ -1,5 +1,5 @@
 // Registration of the suite against the real registry and shell links of the Wine prefix: what
-// the completion handling's two calls leave behind, read back with the plain Win32 readers.
+// one registration after an installation leaves behind, read back with the plain Win32 readers.
 #include "system/registration.h"
 
 #include <objidl.h>
@@ -14,7 +14,7 @@
 
 #include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
-#include "tools/demo/suite.h"
+#include "system/suite.h"
 
 namespace {
 
@@ -34,14 +34,15 @@ std::optional<std::pair<std::wstring, std::wstring>> LoadLink(const std::wstring
 }
 
 // The suite installed into a folder whose path has spaces, as below "C:\Program Files (x86)";
-// the two calls that follow a finished extraction, for each choice of the three options, and a
+// the registration that follows a finished extraction, for each choice of the three options, and a
 // second installation over the first.
 TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
   win::ComScope com;
   RegistrationTraces traces;
   testsupport::TempDir install(L"Tavo Registration Test");
-  const std::wstring mainExe = install.Wide() + L"Tavo.exe", uninstaller = install.Wide() + L"TavoUnInstall.exe";
+  const std::wstring mainExe = install.Wide() + suite::kProgram, uninstaller = install.Wide() + suite::kUninstaller;
   // Real programs, so that the links resolve as they do after an installation.
+  ASSERT_TRUE(CreateDirectoryW((install.Wide() + suite::kFolderName).c_str(), nullptr));
   for (const std::wstring& copy : {mainExe, uninstaller})
     ASSERT_TRUE(CopyFileW(StandInProgram(L"QXLD_Helper.exe").c_str(), copy.c_str(), FALSE));
   auto link = [](bool made, const std::wstring& target) {
@@ -55,12 +56,9 @@ TEST(Registration, EachOptionWritesItsEntriesAndNothingElse) {
     SCOPED_TRACE(testing::Message() << "desktop " << row.desktop << ", start menu " << row.startMenu
                                     << ", start at boot " << row.startAtBoot << (row.again ? ", again" : ""));
     if (!row.again) RemoveRegistration();
-    EXPECT_EQ(RegisterProduct(mainExe, 0, row.desktop, row.startMenu, row.startAtBoot), 1);
-    if (!row.again) {
-      EXPECT_FALSE(HasKey(HKEY_LOCAL_MACHINE, suite::kUninstallKey)) << "the main program's call wrote the uninstall entry";
-      EXPECT_FALSE(HasKey(HKEY_CURRENT_USER, suite::kVersionKey));
-    }
-    EXPECT_EQ(RegisterProduct(uninstaller, 1, 0, row.startMenu, 0), 1);
+    const RegistrationReport report = RegisterProduct(install.Wide(), {row.desktop, row.startMenu, row.startAtBoot});
+    EXPECT_TRUE(report.Complete());
+    EXPECT_EQ(report.items.size(), 7u + row.desktop + 2 * row.startMenu + row.startAtBoot) << "what was written";
 
     // The uninstall command is a command line; the icon a plain path.
     const std::pair<const wchar_t*, std::wstring> entry[] = {

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "tests/core/support/temp_dir.h"
+#include "system/suite.h"
 #include "tests/win/support/system.h"
 
 namespace {
@@ -16,7 +17,7 @@ using namespace testing_support;
 // The service opened for querying, with the manager it was opened through.
 struct OpenedService {
   OpenedService() : manager(OpenSCManagerW(nullptr, nullptr, SC_MANAGER_CONNECT)) {
-    if (manager) service.reset(OpenServiceW(manager.get(), kSuiteServiceName, SERVICE_QUERY_STATUS));
+    if (manager) service.reset(OpenServiceW(manager.get(), suite::kServiceName, SERVICE_QUERY_STATUS));
   }
   win::UniqueScHandle manager, service;
 };
@@ -35,12 +36,12 @@ TEST(StopSuiteService, StopsTheRunningServiceAndIsFalseWithoutOne) {
     EXPECT_TRUE(WaitForServiceState(opened.service.get(), SERVICE_STOPPED, &status, 0));
     EXPECT_EQ(GetLastError(), static_cast<DWORD>(ERROR_TIMEOUT));
 
-    EXPECT_TRUE(StopSuiteService(kSuiteServiceName));
+    EXPECT_TRUE(StopSuiteService(suite::kServiceName));
     EXPECT_EQ(SuiteServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
-    EXPECT_TRUE(StopSuiteService(kSuiteServiceName)) << "already stopped is stopped";
+    EXPECT_TRUE(StopSuiteService(suite::kServiceName)) << "already stopped is stopped";
   }
   ASSERT_EQ(SuiteServiceState(), 0u);
-  EXPECT_FALSE(StopSuiteService(kSuiteServiceName));
+  EXPECT_FALSE(StopSuiteService(suite::kServiceName));
 }
 
 // The stand-in hangs in STOP_PENDING with checkpoint 1: the wait gives up on the second read
@@ -48,7 +49,7 @@ TEST(StopSuiteService, StopsTheRunningServiceAndIsFalseWithoutOne) {
 TEST(StopSuiteService, GivesUpOnAServiceThatMakesNoProgress) {
   InstalledSuiteService installed(true);
   ASSERT_TRUE(installed.running()) << "service did not start, error " << installed.error();
-  EXPECT_FALSE(StopSuiteService(kSuiteServiceName));
+  EXPECT_FALSE(StopSuiteService(suite::kServiceName));
   OpenedService opened;
   ASSERT_TRUE(opened.service);
   SERVICE_STATUS status{};

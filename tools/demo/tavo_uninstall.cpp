@@ -19,7 +19,7 @@
 #include <string>
 
 #include "platform/win/handles.h"
-#include "tools/demo/suite.h"
+#include "system/suite.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/demo/suite.h"
+#include "system/suite.h"
 
 namespace testing_support {
 namespace {
