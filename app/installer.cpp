@@ -10,18 +10,16 @@
 #include "app/command_line.h"
 #include "app/ids.h"
 #include "app/install_log.h"
-#include "app/main_dlg.h"
+#include "app/window/main_window.h"
 #include "app/prompt.h"
+#include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/handles.h"
 #include "platform/win/message_loop.h"
+#include "system/suite.h"
 
 namespace {
-
-// Held for the whole run: two installers would share the part files, the package and the
-// install directory. Global, so that it also holds across the sessions of one machine.
-const wchar_t kSingleInstanceMutex[] = L"Global\\TavoPhoneAx.Installer";
 
 // A silent run shows nothing: whatever would have been a box goes to the log.
 class LogOnlyPrompt final : public IPrompt {
@@ -41,21 +39,16 @@ class SilentEvents final : public IInstallEvents {
   void OnInstallEnded(const InstallResult&) override {}
 };
 
-std::wstring WithTrailingSeparator(std::wstring directory) {
-  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
-  return directory;
-}
-
 std::wstring ProgramFilesDirectory() {
   wchar_t path[MAX_PATH] = {};
   SHGetSpecialFolderPathW(nullptr, path, CSIDL_PROGRAM_FILES, FALSE);  // on failure the directory is unusable
-  return WithTrailingSeparator(path);
+  return platform::WithTrailingSeparator(path);
 }
 
 // The running installer's window to the front, so that a second start shows the user where the
 // installation already runs.
 void ShowRunningInstaller() {
-  HWND window = FindWindowW(nullptr, kInstallerTitle);
+  HWND window = FindWindowW(nullptr, suite::kInstallerTitle);
   if (!window) return;
   if (IsIconic(window)) ShowWindow(window, SW_RESTORE);
   SetForegroundWindow(window);
@@ -90,8 +83,7 @@ int RunInstaller(int showCommand, const InstallOptions& start) {
   CMessageLoop loop;
   g_module.AddMessageLoop(&loop);
 
-  auto dialog = std::make_unique<CMainDlg>();
-  dialog->SetStartOptions(start);
+  auto dialog = std::make_unique<MainWindow>(start);
   if (!dialog->Create(nullptr)) {
     dialog.reset();
     g_module.RemoveMessageLoop();
@@ -114,17 +106,17 @@ int RunProcess(void* instance, int showCommand) {
   if (!arguments.error.empty()) {
     platform::Log("argument not understood: %s", platform::ToUtf8(arguments.error).c_str());
     if (!arguments.silent)
-      ShowPrompt(nullptr, L"无法识别的参数：" + arguments.error + L"\n\n" + UsageText(), kInstallerTitle,
+      ShowPrompt(nullptr, L"无法识别的参数：" + arguments.error + L"\n\n" + UsageText(), suite::kInstallerTitle,
                  MB_OK | MB_ICONWARNING);
     return EXIT_BAD_ARGUMENTS;
   }
   if (arguments.usage && !arguments.silent) {
-    ShowPrompt(nullptr, UsageText(), kInstallerTitle, MB_OK | MB_ICONINFORMATION);
+    ShowPrompt(nullptr, UsageText(), suite::kInstallerTitle, MB_OK | MB_ICONINFORMATION);
     return EXIT_INSTALLED;
   }
 
   // Another run's mutex answers ERROR_ALREADY_EXISTS (or, made by another user, access denied).
-  win::UniqueHandle lock(CreateMutexW(nullptr, TRUE, kSingleInstanceMutex));
+  win::UniqueHandle lock(CreateMutexW(nullptr, TRUE, suite::kSingleInstanceMutex));
   const DWORD lockError = GetLastError();
   if (!lock || lockError == ERROR_ALREADY_EXISTS) {
     platform::Log("another installation is running: this one ends");
@@ -133,7 +125,7 @@ int RunProcess(void* instance, int showCommand) {
   }
 
   InstallOptions options;
-  options.directory = arguments.directory.empty() ? std::wstring() : WithTrailingSeparator(arguments.directory);
+  options.directory = arguments.directory.empty() ? std::wstring() : platform::WithTrailingSeparator(arguments.directory);
   options.desktopShortcut = arguments.desktopShortcut;
   options.startMenuShortcut = arguments.startMenuShortcut;
   options.startAtLogon = arguments.startAtLogon;

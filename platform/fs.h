@@ -32,6 +32,8 @@ bool RenameFile(const std::wstring& from, const std::wstring& to);
 std::size_t PathRootLength(const std::wstring& path);
 // Creates one directory level; false when it could not be created (also when it exists).
 bool CreateDirectoryLevel(const std::wstring& path);
+// The directory with one final "\\" (appended when missing); an empty string stays empty.
+std::wstring WithTrailingSeparator(std::wstring directory);
 
 }  // namespace platform
 

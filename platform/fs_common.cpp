@@ -5,6 +5,11 @@
 
 namespace platform {
 
+std::wstring WithTrailingSeparator(std::wstring directory) {
+  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
+  return directory;
+}
+
 bool CreateDirectoryChain(const std::wstring& path) {
   const std::size_t root = PathRootLength(path);
   if (path.empty() || root == 0) return false;

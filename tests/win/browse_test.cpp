@@ -92,7 +92,7 @@ TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
   } choice;
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  CMainDlg& dialog = installer.dialog();
+  MainWindow& dialog = installer.window();
   HWND field = GetDlgItem(FindWindowExW(window, nullptr, L"WTL_BitmapEditControl", nullptr), IDC_INSTALL_DIR);
   const struct {
     const char* what;
@@ -104,7 +104,7 @@ TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.what);
-    dialog.m_strInstallDir = c.start;
+    dialog.Options().SetDirectory(c.start);
     SetWindowTextW(field, L"D:\\typed by the user");
     PickerAnswer answer(window, c.shown);
     SendMessageW(window, WM_COMMAND, MAKEWPARAM(IDC_BROWSE, BN_CLICKED), reinterpret_cast<LPARAM>(installer.item(IDC_BROWSE)));
@@ -114,8 +114,8 @@ TEST(InstallerWindowBrowse, TheDirectoryAndItsFieldFollowThePickersAnswer) {
     // Owned by the window, which is disabled meanwhile: no install can start under the picker.
     EXPECT_EQ(answer.owner, window);
     EXPECT_TRUE(answer.windowDisabled);
-    EXPECT_EQ(Lower(dialog.m_strInstallDir), Lower(c.expected));
-    EXPECT_EQ(TextOf(field), dialog.m_strInstallDir);
+    EXPECT_EQ(Lower(dialog.Options().Directory()), Lower(c.expected));
+    EXPECT_EQ(TextOf(field), dialog.Options().Directory());
   }
 }
 

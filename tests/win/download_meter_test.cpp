@@ -1,5 +1,5 @@
 // The download page's speed and time left, from byte counts over time.
-#include "app/download_meter.h"
+#include "app/window/download_meter.h"
 
 #include <gtest/gtest.h>
 

@@ -46,16 +46,16 @@ void Pump(DWORD milliseconds) {
 InstallerWindow::InstallerWindow() {
   [[maybe_unused]] static const bool started = (g_module.Init(GetModuleHandleW(nullptr)), true);  // once per program
   g_module.AddMessageLoop(&loop_);
-  dialog_ = std::make_unique<CMainDlg>();
-  if (dialog_->Create(nullptr)) {
-    ShowWindow(dialog_->m_hWnd, SW_SHOWNORMAL);
-    SetForegroundWindow(dialog_->m_hWnd);
+  window_ = std::make_unique<MainWindow>();
+  if (window_->Create(nullptr)) {
+    ShowWindow(window_->m_hWnd, SW_SHOWNORMAL);
+    SetForegroundWindow(window_->m_hWnd);
     Pump(200);
   }
 }
 
 InstallerWindow::~InstallerWindow() {
-  dialog_.reset();
+  window_.reset();
   Pump(50);
   g_module.RemoveMessageLoop();
 }

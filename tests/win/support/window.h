@@ -1,4 +1,4 @@
-// The installer window run inside a test (module, loop, a shown CMainDlg), with helpers to pump
+// The installer window run inside a test (module, loop, a shown MainWindow), with helpers to pump
 // messages, wait for a condition, use the real mouse and keyboard, read the screen and save
 // screenshots, and a shell that records instead of opening. GDI+ is started for the whole program.
 #pragma once
@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "app/main_dlg.h"
+#include "app/window/main_window.h"
 #include "platform/shell.h"
 #include "platform/win/handles.h"
 #include "platform/win/message_loop.h"
@@ -27,7 +27,7 @@ bool PumpUntil(Condition done, DWORD limitMs = 10000) {
   return Eventually([&] { return Pump(10), done(); }, limitMs);
 }
 
-// A CMainDlg created from its template and shown, registered with a loop of its own.
+// A MainWindow created from its template and shown, registered with a loop of its own.
 class InstallerWindow {
  public:
   InstallerWindow();
@@ -35,13 +35,13 @@ class InstallerWindow {
   InstallerWindow(const InstallerWindow&) = delete;
   InstallerWindow& operator=(const InstallerWindow&) = delete;
 
-  [[nodiscard]] HWND hwnd() const { return dialog_->m_hWnd; }
+  [[nodiscard]] HWND hwnd() const { return window_->m_hWnd; }
   [[nodiscard]] HWND item(int id) const { return GetDlgItem(hwnd(), id); }
-  CMainDlg& dialog() { return *dialog_; }
+  MainWindow& window() { return *window_; }
 
  private:
   CMessageLoop loop_;
-  std::unique_ptr<CMainDlg> dialog_;
+  std::unique_ptr<MainWindow> window_;
 };
 
 bool Checked(HWND box);

@@ -1,4 +1,4 @@
-#include "app/download_meter.h"
+#include "app/window/download_meter.h"
 
 #include <cmath>
 #include <cwchar>

@@ -2,7 +2,7 @@
 // by dpi_scales.sh), expanding, the option captions and the link, the progress display with its
 // speed, retry notice and taskbar button, dragging, the keyboard alone (the tab order, Enter and
 // Space) and the accessible names of the picture buttons.
-#include "app/main_dlg.h"
+#include "app/window/main_window.h"
 
 #include <commctrl.h>
 #include <oleacc.h>
@@ -14,7 +14,7 @@
 
 #include "app/ids.h"
 #include "app/prompt.h"
-#include "app/taskbar.h"
+#include "app/window/taskbar.h"
 #include "skin/dpi.h"
 #include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
@@ -47,7 +47,7 @@ bool OverlapAllowed(HWND a, HWND b) {
 TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  const int dpi = installer.dialog().Dpi();
+  const int dpi = installer.window().Dpi();
   MONITORINFO monitor{};
   monitor.cbSize = sizeof(monitor);
   ASSERT_TRUE(GetMonitorInfoW(MonitorFromWindow(window, MONITOR_DEFAULTTONEAREST), &monitor));
@@ -56,20 +56,20 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
   EXPECT_NEAR(frame.left - monitor.rcWork.left, monitor.rcWork.right - frame.right, 1) << "centred";
   EXPECT_NEAR(frame.top - monitor.rcWork.top, monitor.rcWork.bottom - frame.bottom, 1) << "centred";
   const struct {
-    CMainDlg::View view;
+    View view;
     int height;
     const wchar_t* name;
-  } views[] = {{CMainDlg::VIEW_SETUP, 398, L"setup-collapsed"}, {CMainDlg::VIEW_SETUP_EXPANDED, 598, L"setup-expanded"},
-               {CMainDlg::PAGE_DOWNLOADING, 398, L"downloading"}, {CMainDlg::PAGE_EXTRACTING, 398, L"extracting"},
-               {CMainDlg::PAGE_FINISHED, 398, L"finish"}};
+  } views[] = {{kViewSetup, 398, L"setup-collapsed"}, {kViewSetupExpanded, 598, L"setup-expanded"},
+               {kViewDownloading, 398, L"downloading"}, {kViewExtracting, 398, L"extracting"},
+               {kViewFinished, 398, L"finish"}};
   for (const auto& view : views) {
     SCOPED_TRACE(testing::Message() << "view " << view.view << " at " << dpi << " dpi");
-    if (view.view == CMainDlg::PAGE_FINISHED)
+    if (view.view == kViewFinished)
       SendMessageW(window, WM_EXTRACT_FINISHED, 0, 0);  // the finish page with its own caption
     else
-      installer.dialog().ShowPage(view.view);
-    if (view.view == CMainDlg::PAGE_DOWNLOADING) SendMessageW(window, WM_DOWNLOAD_PROGRESS, 37, 0);
-    if (view.view == CMainDlg::PAGE_EXTRACTING) SendMessageW(window, WM_EXTRACT_START, 0, 0);
+      installer.window().ShowPage(view.view);
+    if (view.view == kViewDownloading) SendMessageW(window, WM_DOWNLOAD_PROGRESS, 37, 0);
+    if (view.view == kViewExtracting) SendMessageW(window, WM_EXTRACT_START, 0, 0);
     const SIZE client = ClientSize(window);
     EXPECT_NEAR(client.cx, 580 * dpi / 96.0, 2);
     EXPECT_NEAR(client.cy, view.height * dpi / 96.0, 2);
@@ -103,13 +103,13 @@ TEST(InstallerWindowScale, EveryViewIsTheDesignLayoutTimesTheScale) {
 TEST(InstallerWindowScale, MovingToAMonitorOfTwiceTheScaleDoublesTheLayout) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  const int dpi = installer.dialog().Dpi();
+  const int dpi = installer.window().Dpi();
   std::vector<std::pair<HWND, RECT>> before;
   for (HWND control : VisibleChildren(window)) before.emplace_back(control, RectInParent(control));
   const SIZE client = ClientSize(window);
   RECT suggested{40, 30, 40 + 2 * client.cx, 30 + 2 * client.cy};
   SendMessageW(window, WM_DPICHANGED, MAKEWPARAM(2 * dpi, 2 * dpi), reinterpret_cast<LPARAM>(&suggested));
-  EXPECT_EQ(installer.dialog().Dpi(), 2 * dpi);
+  EXPECT_EQ(installer.window().Dpi(), 2 * dpi);
   RECT frame{};
   GetWindowRect(window, &frame);
   EXPECT_TRUE(frame.left == 40 && frame.top == 30) << "not at the suggested place";
@@ -138,7 +138,7 @@ TEST(InstallerWindowOptions, ExpandingAndEachCaptionTogglesItsBoxOnly) {
   GetWindowRect(window, &before);
   Command(window, IDC_CUSTOM_OPEN);
   GetWindowRect(window, &expanded);
-  EXPECT_EQ(expanded.bottom - expanded.top, collapsed.cy + skin::Scale(200, installer.dialog().Dpi()));
+  EXPECT_EQ(expanded.bottom - expanded.top, collapsed.cy + skin::Scale(200, installer.window().Dpi()));
   EXPECT_TRUE(expanded.top == before.top && expanded.left == before.left) << "the expanded window moved";
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
 
@@ -156,7 +156,7 @@ TEST(InstallerWindowOptions, ExpandingAndEachCaptionTogglesItsBoxOnly) {
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_CUSTOM_OPEN)));
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_STARTMENU_LABEL)));
   Command(window, IDC_CUSTOM_OPEN);
-  installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
+  installer.window().ShowPage(kViewDownloading);
   EXPECT_EQ(ClientSize(window).cy, collapsed.cy);
 }
 
@@ -212,7 +212,7 @@ TEST(InstallerWindowProgress, BarTextAndTaskbarFollowTheDownloadExtractionAndFin
   RecordingTaskbar taskbar;
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  installer.dialog().ShowPage(CMainDlg::PAGE_DOWNLOADING);
+  installer.window().ShowPage(kViewDownloading);
   SendMessageW(window, WM_DOWNLOAD_PROGRESS, 37, 0);
   EXPECT_EQ(SendMessageW(installer.item(IDC_PROGRESS), PBM_GETPOS, 0, 0), 37);
   EXPECT_EQ(TextOf(installer.item(IDC_DOWNLOAD_PERCENT)), L"37%");
@@ -280,14 +280,14 @@ int TextWidth(HWND label, const wchar_t* text) {
 TEST(InstallerWindowProgress, StatusLineShowsSpeedAndRetryNoticeAndLeavesNoOldText) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  CMainDlg& dialog = installer.dialog();
-  dialog.ShowPage(CMainDlg::PAGE_DOWNLOADING);
+  MainWindow& dialog = installer.window();
+  dialog.ShowPage(kViewDownloading);
   SendMessageW(window, WM_DOWNLOAD_PROGRESS, 10, 0);
   HWND text = installer.item(IDC_PROGRESS_TEXT);
   HWND speed = installer.item(IDC_DOWNLOAD_SPEED);
   constexpr std::uint64_t MiB = 1ull << 20;
   std::uint32_t now = 5000;
-  for (int i = 0; i <= 6; ++i, now += 500) dialog.ShowDownloadStatus(now, 10 * MiB + i * MiB, 100 * MiB, false);
+  for (int i = 0; i <= 6; ++i, now += 500) dialog.Status().ShowDownloadStatus(now, 10 * MiB + i * MiB, 100 * MiB, false);
   EXPECT_EQ(TextOf(speed), L"2.0 MB/s · 剩余 42 秒");
   EXPECT_EQ(TextOf(text), L"正在下载文件:");
   SaveWindowScreenshot(window, L"status-downloading");  // in front and painted
@@ -298,13 +298,13 @@ TEST(InstallerWindowProgress, StatusLineShowsSpeedAndRetryNoticeAndLeavesNoOldTe
   const RECT colon{line.left + TextWidth(text, L"正在下载文件"), line.top, line.left + TextWidth(text, L"正在下载文件:"),
                    line.bottom};
   const COLORREF white = RGB(255, 255, 255);
-  dialog.ShowDownloadStatus(now, 16 * MiB, 100 * MiB, true);
+  dialog.Status().ShowDownloadStatus(now, 16 * MiB, 100 * MiB, true);
   EXPECT_EQ(TextOf(text), L"网络连接中断，正在重试…");
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_DOWNLOAD_PERCENT)));
   EXPECT_EQ(TextOf(speed), L"");
   EXPECT_TRUE(PumpUntil([&] { return InkIn(window, tail, white) > 0; }, 2000)) << "the notice is not on screen";
 
-  dialog.ShowDownloadStatus(now + 500, 17 * MiB, 100 * MiB, false);
+  dialog.Status().ShowDownloadStatus(now + 500, 17 * MiB, 100 * MiB, false);
   EXPECT_EQ(TextOf(text), L"正在下载文件:");
   EXPECT_EQ(TextOf(installer.item(IDC_DOWNLOAD_PERCENT)), L"10%");
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_DOWNLOAD_PERCENT)));
@@ -345,12 +345,12 @@ int FocusedId(HWND window) {
 TEST(InstallerWindowKeyboard, TabGoesThroughTheControlsInOrderAndEnterAndSpacePressThem) {
   InstallerWindow installer;
   HWND window = installer.hwnd();
-  CMainDlg& dialog = installer.dialog();
+  MainWindow& dialog = installer.window();
   SetFocus(installer.item(IDC_AGREE));
   EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return !Checked(installer.item(IDC_AGREE)); }));
   EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return Checked(installer.item(IDC_AGREE)); }));
   SetFocus(installer.item(IDC_CUSTOM_OPEN));
-  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP_EXPANDED; }));
+  EXPECT_TRUE(PressKey(VK_RETURN, false, [&] { return dialog.CurrentView() == kViewSetupExpanded; }));
   EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_CLOSE)) << "the toggle keeps the focus";
 
   SetFocus(installer.item(IDC_INSTALL));
@@ -368,7 +368,7 @@ TEST(InstallerWindowKeyboard, TabGoesThroughTheControlsInOrderAndEnterAndSpacePr
         << "Shift+Tab to " << previous << ", focus on " << FocusedId(window);
   }
   SetFocus(installer.item(IDC_CUSTOM_CLOSE));
-  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return dialog.CurrentView() == CMainDlg::VIEW_SETUP; }));
+  EXPECT_TRUE(PressKey(VK_SPACE, false, [&] { return dialog.CurrentView() == kViewSetup; }));
   EXPECT_EQ(GetFocus(), installer.item(IDC_CUSTOM_OPEN));
 }
 

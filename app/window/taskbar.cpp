@@ -1,4 +1,4 @@
-#include "app/taskbar.h"
+#include "app/window/taskbar.h"
 
 #include <shobjidl.h>
 
