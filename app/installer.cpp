@@ -15,7 +15,7 @@
 #include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/handles.h"
-#include "platform/win/message_loop.h"
+#include "ui/message_loop.h"
 
 namespace {
 

@@ -16,16 +16,16 @@
 
 #include "app/download_meter.h"
 #include "app/install_job.h"
-#include "platform/win/dialog_window.h"
 #include "platform/win/handles.h"
-#include "platform/win/message_loop.h"
-#include "platform/win/message_map.h"
 #include "res/resource.h"
 #include "skin/bitmap_edit.h"
 #include "skin/custom_button.h"
 #include "skin/dh_static.h"
 #include "skin/hyperlink.h"
 #include "skin/page_background.h"
+#include "ui/dialog_window.h"
+#include "ui/message_loop.h"
+#include "ui/message_map.h"
 
 // The job's reports as messages to the window (defined with the install flow). Byte counts do not
 // fit a message: the latest wait here and WM_DOWNLOAD_STATUS tells the window to take them.
