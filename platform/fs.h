@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/owned.h"
+
 namespace platform {
 
 // The path as the native C library wants it (UTF-8 with "/" natively). Windows: unused.
@@ -45,22 +47,22 @@ bool CreateDirectoryChain(const std::wstring& path);
 
 namespace platform {
 
+// Closes a C stream; UniqueFile::Close is the place that looks at fclose's result.
+struct StreamTraits {
+  using Handle = std::FILE*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { (void)std::fclose(h); }
+};
+
 // A C stream with one owner: closed by Close or the destructor, never by hand. Opened so that
 // other processes may read the file but not change or delete it while it is open (Windows:
 // _wfsopen with _SH_DENYWR; POSIX has no such lock, the file is simply opened). Open, Read and
 // Write go through the fault seam (fault.h).
 class UniqueFile {
  public:
-  UniqueFile() = default;
-  UniqueFile(UniqueFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
-  UniqueFile& operator=(UniqueFile&& other) noexcept;
-  UniqueFile(const UniqueFile&) = delete;
-  UniqueFile& operator=(const UniqueFile&) = delete;
-  ~UniqueFile() { (void)Close(); }
-
   // fopen modes ("rb", "r+b", "wb", "w+b"); false when the file could not be opened.
   [[nodiscard]] bool Open(const std::wstring& path, const char* mode) noexcept;
-  [[nodiscard]] bool IsOpen() const noexcept { return file_ != nullptr; }
+  [[nodiscard]] bool IsOpen() const noexcept { return file_.valid(); }
   // Up to size bytes: the count read, 0 at the end, -1 on an error.
   [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
   // All bytes or false.
@@ -72,7 +74,7 @@ class UniqueFile {
   bool Close() noexcept;
 
  private:
-  std::FILE* file_ = nullptr;
+  Owned<StreamTraits> file_;
 };
 
 }  // namespace platform

@@ -18,6 +18,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/owned.h"
+
 namespace platform {
 
 using Socket = std::intptr_t;
@@ -76,34 +78,25 @@ Socket StartConnect(const NetAddress& address);
 // now blocks again and has TCP_NODELAY), 0 still under way, -1 failed (refused, unreachable).
 int FinishConnect(Socket socket, std::uint32_t milliseconds);
 
+struct SocketTraits {
+  using Handle = Socket;
+  static Handle Invalid() { return kInvalidSocket; }
+  static void Close(Handle h) { CloseSocket(h); }
+};
+
 // The one owner of a socket: closes it when destroyed or reset.
 class UniqueSocket {
  public:
   UniqueSocket() = default;
   explicit UniqueSocket(Socket socket) : socket_(socket) {}
-  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.Release()) {}
-  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  ~UniqueSocket() { Reset(); }
 
-  Socket Get() const { return socket_; }
-  bool Valid() const { return socket_ != kInvalidSocket; }
-  Socket Release() {
-    const Socket socket = socket_;
-    socket_ = kInvalidSocket;
-    return socket;
-  }
-  void Reset(Socket socket = kInvalidSocket) {
-    if (socket_ != kInvalidSocket) CloseSocket(socket_);
-    socket_ = socket;
-  }
+  Socket Get() const { return socket_.get(); }
+  bool Valid() const { return socket_.valid(); }
+  Socket Release() { return socket_.release(); }
+  void Reset(Socket socket = kInvalidSocket) { socket_.reset(socket); }
 
  private:
-  Socket socket_ = kInvalidSocket;
+  Owned<SocketTraits> socket_;
 };
 
 // Keeps the socket library started for its lifetime (Winsock on Windows).
