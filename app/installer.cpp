@@ -12,6 +12,7 @@
 #include "app/install_log.h"
 #include "app/main_dlg.h"
 #include "app/prompt.h"
+#include "platform/fs.h"
 #include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/handles.h"
@@ -41,10 +42,7 @@ class SilentEvents final : public IInstallEvents {
   void OnInstallEnded(const InstallResult&) override {}
 };
 
-std::wstring WithTrailingSeparator(std::wstring directory) {
-  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
-  return directory;
-}
+using platform::WithTrailingSeparator;
 
 std::wstring ProgramFilesDirectory() {
   wchar_t path[MAX_PATH] = {};

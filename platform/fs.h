@@ -34,18 +34,12 @@ bool RenameFile(const std::wstring& from, const std::wstring& to);
 std::size_t PathRootLength(const std::wstring& path);
 // Creates one directory level; false when it could not be created (also when it exists).
 bool CreateDirectoryLevel(const std::wstring& path);
-
-}  // namespace platform
-
-namespace platform {
-
 // Creates the directory and every missing level above it (an existing directory counts as made).
 // False when the path has no root or its last level does not exist afterwards.
 bool CreateDirectoryChain(const std::wstring& path);
-
-}  // namespace platform
-
-namespace platform {
+// The directory with one "\\" at its end, added when it has none; an empty path stays empty (it
+// names no directory).
+std::wstring WithTrailingSeparator(std::wstring directory);
 
 // Closes a C stream; UniqueFile::Close is the place that looks at fclose's result.
 struct StreamTraits {

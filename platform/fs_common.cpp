@@ -16,6 +16,11 @@ bool CreateDirectoryChain(const std::wstring& path) {
   return CreateDirectoryLevel(path) || IsDirectory(path);
 }
 
+std::wstring WithTrailingSeparator(std::wstring directory) {
+  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
+  return directory;
+}
+
 std::int64_t UniqueFile::Read(void* buffer, std::size_t size) noexcept {
   if (!file_ || FaultHere(FaultPoint::kRead)) return -1;
   const std::size_t n = std::fread(buffer, 1, size, file_.get());
