@@ -16,8 +16,8 @@
 #include "platform/log.h"
 #include "platform/text.h"
 #include "platform/win/handles.h"
-#include "platform/win/message_loop.h"
 #include "system/suite.h"
+#include "ui/message_loop.h"
 
 namespace {
 

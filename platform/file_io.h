@@ -21,7 +21,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
-#include <utility>
+
+#include "platform/owned.h"
 
 namespace platform {
 
@@ -49,27 +50,21 @@ FileTime LocalTimeToFileTime(int year, int month, int day, int hour, int minute,
 
 enum class SeekOrigin { kBegin, kCurrent, kEnd };
 
+// An open file of the system: a HANDLE on Windows (INVALID_HANDLE_VALUE when none), a descriptor
+// elsewhere, widened to intptr_t.
+struct FileTraits {
+  using Handle = std::intptr_t;
+  static Handle Invalid() { return -1; }
+  static void Close(Handle h);  // CloseHandle or close; the result is not looked at
+};
+
 // A file opened for reading that others may read but not write while it is open (natively there
 // is no such lock; the file is merely opened for reading). Closed by Close or the destructor.
 class SharedReadFile {
  public:
-  SharedReadFile() = default;
-  SharedReadFile(SharedReadFile&& other) noexcept : handle_(other.handle_) { other.handle_ = kInvalid; }
-  SharedReadFile& operator=(SharedReadFile&& other) noexcept {
-    if (this != &other) {
-      Close();
-      handle_ = other.handle_;
-      other.handle_ = kInvalid;
-    }
-    return *this;
-  }
-  SharedReadFile(const SharedReadFile&) = delete;
-  SharedReadFile& operator=(const SharedReadFile&) = delete;
-  ~SharedReadFile() { Close(); }
-
   // Opens an existing file; false when it does not exist or cannot be opened.
   [[nodiscard]] bool Open(const std::wstring& path) noexcept;
-  [[nodiscard]] bool IsOpen() const noexcept { return handle_ != kInvalid; }
+  [[nodiscard]] bool IsOpen() const noexcept { return file_.valid(); }
   // Reads up to size bytes at the current position: the count read (0 at the end), -1 on error.
   [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
   // Reads up to size bytes from offset without a separate seek: the count read (0 at the end), -1
@@ -78,12 +73,11 @@ class SharedReadFile {
   // Moves the position: the new position from the start, or -1 when the system refuses (a
   // negative position, for instance).
   [[nodiscard]] std::int64_t Seek(std::int64_t offset, SeekOrigin origin) noexcept;
-  void Close() noexcept;
+  void Close() noexcept { file_.reset(); }
 
  private:
   friend class HeldFile;
-  static constexpr std::intptr_t kInvalid = -1;  // INVALID_HANDLE_VALUE, or no descriptor
-  std::intptr_t handle_ = kInvalid;
+  Owned<FileTraits> file_;
 };
 
 // A file that a download writes and then hands on, open, to whoever reads it next, so that no
@@ -94,27 +88,10 @@ class SharedReadFile {
 // descriptor, renamed by its path). Open, Read, Write and RenameTo go through the fault seam.
 class HeldFile {
  public:
-  HeldFile() = default;
-  HeldFile(HeldFile&& other) noexcept : handle_(other.handle_), path_(std::move(other.path_)) {
-    other.handle_ = kInvalid;
-  }
-  HeldFile& operator=(HeldFile&& other) noexcept {
-    if (this != &other) {
-      (void)Close();
-      handle_ = other.handle_;
-      path_ = std::move(other.path_);
-      other.handle_ = kInvalid;
-    }
-    return *this;
-  }
-  HeldFile(const HeldFile&) = delete;
-  HeldFile& operator=(const HeldFile&) = delete;
-  ~HeldFile() { (void)Close(); }
-
   // Opens an existing file (as "r+b"), or with `create` makes it anew, empty (as "w+b"). False
   // when it cannot be opened.
   [[nodiscard]] bool Open(const std::wstring& path, bool create) noexcept;
-  [[nodiscard]] bool IsOpen() const noexcept { return handle_ != kInvalid; }
+  [[nodiscard]] bool IsOpen() const noexcept { return file_.valid(); }
   // Up to size bytes at the position: the count read (less only at the end), -1 on an error.
   [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
   // All bytes at the position, or false. Nothing is buffered here: what is written is the
@@ -132,19 +109,13 @@ class HeldFile {
   bool Close() noexcept;
 
  private:
-  static constexpr std::intptr_t kInvalid = -1;
-  std::intptr_t handle_ = kInvalid;
+  Owned<FileTraits> file_;
   std::wstring path_;  // its name now (the descriptor is renamed by name natively)
 };
 
 // A file written from scratch. Closed by Close or the destructor.
 class OutputFile {
  public:
-  OutputFile() = default;
-  OutputFile(const OutputFile&) = delete;
-  OutputFile& operator=(const OutputFile&) = delete;
-  ~OutputFile() { Close(); }
-
   // Creates the file anew for writing, not shared, replacing an existing file, with the given
   // attributes (kFileDirectory is ignored). False when it cannot be created; an existing
   // read-only file is not replaced (see PrepareToReplace).
@@ -153,11 +124,10 @@ class OutputFile {
   [[nodiscard]] bool Write(const void* data, std::size_t size) noexcept;
   // Sets the three times; a time of 0 leaves that time as it is. False when the system refuses.
   bool SetTimes(FileTime creation, FileTime access, FileTime write) noexcept;
-  void Close() noexcept;
+  void Close() noexcept { file_.reset(); }
 
  private:
-  static constexpr std::intptr_t kInvalid = -1;
-  std::intptr_t handle_ = kInvalid;
+  Owned<FileTraits> file_;
 };
 
 // Lets an existing file at path be replaced: clears its read-only, hidden and system attributes

@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/owned.h"
+
 namespace platform {
 
 // The path as the native C library wants it (UTF-8 with "/" natively). Windows: unused.
@@ -32,20 +34,19 @@ bool RenameFile(const std::wstring& from, const std::wstring& to);
 std::size_t PathRootLength(const std::wstring& path);
 // Creates one directory level; false when it could not be created (also when it exists).
 bool CreateDirectoryLevel(const std::wstring& path);
-// The directory with one final "\\" (appended when missing); an empty string stays empty.
-std::wstring WithTrailingSeparator(std::wstring directory);
-
-}  // namespace platform
-
-namespace platform {
-
 // Creates the directory and every missing level above it (an existing directory counts as made).
 // False when the path has no root or its last level does not exist afterwards.
 bool CreateDirectoryChain(const std::wstring& path);
+// The directory with one "\\" at its end, added when it has none; an empty path stays empty (it
+// names no directory).
+std::wstring WithTrailingSeparator(std::wstring directory);
 
-}  // namespace platform
-
-namespace platform {
+// Closes a C stream; UniqueFile::Close is the place that looks at fclose's result.
+struct StreamTraits {
+  using Handle = std::FILE*;
+  static Handle Invalid() { return nullptr; }
+  static void Close(Handle h) { (void)std::fclose(h); }
+};
 
 // A C stream with one owner: closed by Close or the destructor, never by hand. Opened so that
 // other processes may read the file but not change or delete it while it is open (Windows:
@@ -53,16 +54,9 @@ namespace platform {
 // Write go through the fault seam (fault.h).
 class UniqueFile {
  public:
-  UniqueFile() = default;
-  UniqueFile(UniqueFile&& other) noexcept : file_(other.file_) { other.file_ = nullptr; }
-  UniqueFile& operator=(UniqueFile&& other) noexcept;
-  UniqueFile(const UniqueFile&) = delete;
-  UniqueFile& operator=(const UniqueFile&) = delete;
-  ~UniqueFile() { (void)Close(); }
-
   // fopen modes ("rb", "r+b", "wb", "w+b"); false when the file could not be opened.
   [[nodiscard]] bool Open(const std::wstring& path, const char* mode) noexcept;
-  [[nodiscard]] bool IsOpen() const noexcept { return file_ != nullptr; }
+  [[nodiscard]] bool IsOpen() const noexcept { return file_.valid(); }
   // Up to size bytes: the count read, 0 at the end, -1 on an error.
   [[nodiscard]] std::int64_t Read(void* buffer, std::size_t size) noexcept;
   // All bytes or false.
@@ -74,7 +68,7 @@ class UniqueFile {
   bool Close() noexcept;
 
  private:
-  std::FILE* file_ = nullptr;
+  Owned<StreamTraits> file_;
 };
 
 }  // namespace platform

@@ -5,11 +5,6 @@
 
 namespace platform {
 
-std::wstring WithTrailingSeparator(std::wstring directory) {
-  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
-  return directory;
-}
-
 bool CreateDirectoryChain(const std::wstring& path) {
   const std::size_t root = PathRootLength(path);
   if (path.empty() || root == 0) return false;
@@ -21,34 +16,28 @@ bool CreateDirectoryChain(const std::wstring& path) {
   return CreateDirectoryLevel(path) || IsDirectory(path);
 }
 
-UniqueFile& UniqueFile::operator=(UniqueFile&& other) noexcept {
-  if (this != &other) {
-    (void)Close();
-    file_ = other.file_;
-    other.file_ = nullptr;
-  }
-  return *this;
+std::wstring WithTrailingSeparator(std::wstring directory) {
+  if (!directory.empty() && directory.back() != L'\\') directory += L'\\';
+  return directory;
 }
 
 std::int64_t UniqueFile::Read(void* buffer, std::size_t size) noexcept {
   if (!file_ || FaultHere(FaultPoint::kRead)) return -1;
-  const std::size_t n = std::fread(buffer, 1, size, file_);
-  if (n < size && std::ferror(file_)) return -1;
+  const std::size_t n = std::fread(buffer, 1, size, file_.get());
+  if (n < size && std::ferror(file_.get())) return -1;
   return static_cast<std::int64_t>(n);
 }
 
 bool UniqueFile::Write(const void* data, std::size_t size) noexcept {
   if (!file_ || FaultHere(FaultPoint::kWrite)) return false;
-  return std::fwrite(data, 1, size, file_) == size;
+  return std::fwrite(data, 1, size, file_.get()) == size;
 }
 
-bool UniqueFile::Flush() noexcept { return file_ && std::fflush(file_) == 0; }
+bool UniqueFile::Flush() noexcept { return file_ && std::fflush(file_.get()) == 0; }
 
 bool UniqueFile::Close() noexcept {
-  if (!file_) return true;
-  const bool closed = std::fclose(file_) == 0;
-  file_ = nullptr;
-  return closed;
+  std::FILE* file = file_.release();
+  return !file || std::fclose(file) == 0;
 }
 
 }  // namespace platform

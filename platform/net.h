@@ -1,22 +1,23 @@
-// TCP sockets for the download engine and for the tests' loopback servers.
+// TCP sockets for the download engine: the client side only (the installer never listens).
 //
 // Stream sockets: Winsock 2.2 on Windows, BSD sockets elsewhere. A Socket is the platform's
 // handle widened to intptr_t; kInvalidSocket (-1) marks "none" and doubles as the failure result
-// of the calls that make one. The client side resolves a host to all its IPv4 and IPv6 addresses
-// (NetAddress) and connects to one at a time without blocking the caller for longer than it asks;
-// the older IPv4 calls (addresses in network byte order) serve the tests' loopback servers.
+// of the calls that make one. A host is resolved to all its IPv4 and IPv6 addresses (NetAddress)
+// and connected to one address at a time without blocking the caller for longer than it asks.
 //
-// Who owns what: a socket returned by NewTcpSocket, StartConnect, Listen or Accept belongs to the
-// caller, who releases it exactly once, best by handing it to a UniqueSocket. Connect, send and
-// receive go through the fault seam (fault.h). Nothing here prints; failures are the documented
-// results, and LastNetError() tells the error number of the calling thread's last failed call.
-// Sending never raises a signal when the peer has gone (the send just fails).
+// Who owns what: a socket returned by StartConnect belongs to the caller, who releases it exactly
+// once, best by handing it to a UniqueSocket. Connecting, sending and receiving go through the
+// fault seam (fault.h). Nothing here prints; failures are the documented results, and
+// LastNetError() tells the error number of the calling thread's last failed call. Sending never
+// raises a signal when the peer has gone (the send just fails).
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
+
+#include "platform/owned.h"
 
 namespace platform {
 
@@ -31,17 +32,10 @@ void NetCleanup();
 
 int LastNetError();
 
-Socket NewTcpSocket();
 void CloseSocket(Socket socket);
 
 // Send and receive time-outs in milliseconds: a send or receive that waits longer fails.
 bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs);
-
-// The address of "a.b.c.d" in network byte order; false when the text is not one.
-bool ParseDotted(const std::string& text, std::uint32_t& address);
-
-// Blocking connect with the system's own connection time-out.
-bool Connect(Socket socket, std::uint32_t address, std::uint16_t port);
 
 // One send or receive call. Send: bytes accepted or -1. Receive: bytes stored, 0 when the peer
 // closed the connection, -1 on error or time-out.
@@ -76,34 +70,25 @@ Socket StartConnect(const NetAddress& address);
 // now blocks again and has TCP_NODELAY), 0 still under way, -1 failed (refused, unreachable).
 int FinishConnect(Socket socket, std::uint32_t milliseconds);
 
+struct SocketTraits {
+  using Handle = Socket;
+  static Handle Invalid() { return kInvalidSocket; }
+  static void Close(Handle h) { CloseSocket(h); }
+};
+
 // The one owner of a socket: closes it when destroyed or reset.
 class UniqueSocket {
  public:
   UniqueSocket() = default;
   explicit UniqueSocket(Socket socket) : socket_(socket) {}
-  UniqueSocket(UniqueSocket&& other) noexcept : socket_(other.Release()) {}
-  UniqueSocket& operator=(UniqueSocket&& other) noexcept {
-    if (this != &other) Reset(other.Release());
-    return *this;
-  }
-  UniqueSocket(const UniqueSocket&) = delete;
-  UniqueSocket& operator=(const UniqueSocket&) = delete;
-  ~UniqueSocket() { Reset(); }
 
-  Socket Get() const { return socket_; }
-  bool Valid() const { return socket_ != kInvalidSocket; }
-  Socket Release() {
-    const Socket socket = socket_;
-    socket_ = kInvalidSocket;
-    return socket;
-  }
-  void Reset(Socket socket = kInvalidSocket) {
-    if (socket_ != kInvalidSocket) CloseSocket(socket_);
-    socket_ = socket;
-  }
+  Socket Get() const { return socket_.get(); }
+  bool Valid() const { return socket_.valid(); }
+  Socket Release() { return socket_.release(); }
+  void Reset(Socket socket = kInvalidSocket) { socket_.reset(socket); }
 
  private:
-  Socket socket_ = kInvalidSocket;
+  Owned<SocketTraits> socket_;
 };
 
 // Keeps the socket library started for its lifetime (Winsock on Windows).
@@ -120,13 +105,5 @@ class NetLibrary {
  private:
   bool started_;
 };
-
-// Server side (tests and tools): a listening socket on `address`:`port` (port 0 lets the
-// system choose); `chosenPort` receives the port actually bound. kInvalidSocket on failure.
-Socket Listen(std::uint32_t address, std::uint16_t port, std::uint16_t& chosenPort);
-// The next connection of a listening socket; kInvalidSocket on failure.
-Socket Accept(Socket listener);
-// Ends sending on a connection (the peer reads end of stream) while receiving stays possible.
-void ShutdownSend(Socket socket);
 
 }  // namespace platform

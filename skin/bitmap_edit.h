@@ -18,8 +18,8 @@
 
 #include <string>
 
-#include "platform/win/window_impl.h"
 #include "skin/skin_image.h"
+#include "ui/window_impl.h"
 
 class CBitmapEdit : public win::CWindowImpl<CBitmapEdit> {
  public:

@@ -24,8 +24,8 @@
 #include <memory>
 #include <mutex>
 
-#include "platform/win/window_impl.h"
 #include "skin/skin_image.h"
+#include "ui/window_impl.h"
 
 class CCustomButton : public win::CWindowImpl<CCustomButton> {
  public:

@@ -11,7 +11,7 @@
 
 #include <windows.h>
 
-#include "platform/win/window_impl.h"
+#include "ui/window_impl.h"
 
 class DhStatic : public win::CWindowImpl<DhStatic> {
  public:

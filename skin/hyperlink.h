@@ -19,7 +19,7 @@
 #include <string>
 
 #include "platform/win/handles.h"
-#include "platform/win/window_impl.h"
+#include "ui/window_impl.h"
 
 class CHyperLink : public win::CWindowImpl<CHyperLink> {
  public:

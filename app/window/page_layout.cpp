@@ -6,7 +6,7 @@
 #include "res/resource.h"
 #include "skin/dpi.h"
 #include "skin/skin_font.h"
-#include "platform/win/message_loop.h"
+#include "ui/message_loop.h"
 
 namespace {
 

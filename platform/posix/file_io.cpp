@@ -8,6 +8,7 @@
 
 #include <climits>
 #include <cstdio>
+#include <utility>
 #include <vector>
 
 #include "platform/fault.h"
@@ -27,9 +28,13 @@ timespec ToTimespec(FileTime time) {
   return out;
 }
 
+int Fd(const Owned<FileTraits>& file) { return static_cast<int>(file.get()); }
+
 bool IsLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 }  // namespace
+
+void FileTraits::Close(Handle h) { close(static_cast<int>(h)); }
 
 std::wstring CurrentDirectory() {
   std::vector<char> buffer(PATH_MAX);
@@ -72,7 +77,7 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
     close(fd);
     return false;
   }
-  handle_ = fd;
+  file_.reset(fd);
   return true;
 }
 
@@ -102,13 +107,13 @@ std::int64_t ReadFully(void* buffer, std::size_t size, ReadSome readSome) {
 
 std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  const int fd = static_cast<int>(handle_);
+  const int fd = Fd(file_);
   return ReadFully(buffer, size, [fd](void* out, std::size_t n, std::int64_t) { return read(fd, out, n); });
 }
 
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
-  const int fd = static_cast<int>(handle_);
+  const int fd = Fd(file_);
   return ReadFully(buffer, size, [fd, offset](void* out, std::size_t n, std::int64_t done) {
     return pread(fd, out, n, static_cast<off_t>(offset + done));
   });
@@ -117,14 +122,8 @@ std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
   if (!IsOpen()) return -1;
   int whence = origin == SeekOrigin::kBegin ? SEEK_SET : origin == SeekOrigin::kCurrent ? SEEK_CUR : SEEK_END;
-  const off_t position = lseek(static_cast<int>(handle_), static_cast<off_t>(offset), whence);
+  const off_t position = lseek(Fd(file_), static_cast<off_t>(offset), whence);
   return position < 0 ? -1 : static_cast<std::int64_t>(position);
-}
-
-void SharedReadFile::Close() noexcept {
-  if (!IsOpen()) return;
-  close(static_cast<int>(handle_));
-  handle_ = kInvalid;
 }
 
 bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
@@ -132,14 +131,14 @@ bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
   if (FaultHere(FaultPoint::kOpen)) return false;
   const int fd = open(NativePath(path).c_str(), O_RDWR | O_CLOEXEC | (create ? O_CREAT | O_TRUNC : 0), 0666);
   if (fd < 0) return false;
-  handle_ = fd;
+  file_.reset(fd);
   path_ = path;
   return true;
 }
 
 std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  const int fd = static_cast<int>(handle_);
+  const int fd = Fd(file_);
   return ReadFully(buffer, size, [fd](void* out, std::size_t n, std::int64_t) { return read(fd, out, n); });
 }
 
@@ -147,7 +146,7 @@ bool HeldFile::Write(const void* data, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kWrite)) return false;
   auto* in = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    const ssize_t written = write(static_cast<int>(handle_), in, size);
+    const ssize_t written = write(Fd(file_), in, size);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     in += written;
@@ -157,7 +156,7 @@ bool HeldFile::Write(const void* data, std::size_t size) noexcept {
 }
 
 bool HeldFile::Seek(std::int64_t offset) noexcept {
-  return IsOpen() && offset >= 0 && lseek(static_cast<int>(handle_), static_cast<off_t>(offset), SEEK_SET) >= 0;
+  return IsOpen() && offset >= 0 && lseek(Fd(file_), static_cast<off_t>(offset), SEEK_SET) >= 0;
 }
 
 bool HeldFile::RenameTo(const std::wstring& path) noexcept {
@@ -170,16 +169,13 @@ bool HeldFile::RenameTo(const std::wstring& path) noexcept {
 void HeldFile::HandTo(SharedReadFile& reader) noexcept {
   reader.Close();
   if (!IsOpen()) return;
-  (void)lseek(static_cast<int>(handle_), 0, SEEK_SET);
-  reader.handle_ = handle_;
-  handle_ = kInvalid;
+  (void)lseek(Fd(file_), 0, SEEK_SET);
+  reader.file_ = std::move(file_);
 }
 
 bool HeldFile::Close() noexcept {
   if (!IsOpen()) return true;
-  const bool closed = close(static_cast<int>(handle_)) == 0;
-  handle_ = kInvalid;
-  return closed;
+  return close(static_cast<int>(file_.release())) == 0;
 }
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
@@ -190,7 +186,7 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
   // A new file takes its mode at creation; only an existing one needs a second look.
   int fd = open(native.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, mode);
   if (fd >= 0) {
-    handle_ = fd;
+    file_.reset(fd);
     return true;
   }
   if (errno != EEXIST) return false;
@@ -204,15 +200,15 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
     // Ignored on failure: a file of another owner keeps its mode, and writing still works.
     if (wanted != current) (void)!fchmod(fd, wanted);
   }
-  handle_ = fd;
+  file_.reset(fd);
   return true;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) noexcept {
-  if (handle_ == kInvalid || FaultHere(FaultPoint::kWrite)) return false;
+  if (!file_ || FaultHere(FaultPoint::kWrite)) return false;
   auto* in = static_cast<const unsigned char*>(data);
   while (size > 0) {
-    ssize_t written = write(static_cast<int>(handle_), in, size);
+    ssize_t written = write(Fd(file_), in, size);
     if (written < 0 && errno == EINTR) continue;
     if (written <= 0) return false;
     in += written;
@@ -222,15 +218,9 @@ bool OutputFile::Write(const void* data, std::size_t size) noexcept {
 }
 
 bool OutputFile::SetTimes(FileTime /*creation: no settable counterpart*/, FileTime access, FileTime write) noexcept {
-  if (handle_ == kInvalid) return false;
+  if (!file_) return false;
   const timespec times[2] = {ToTimespec(access), ToTimespec(write)};
-  return futimens(static_cast<int>(handle_), times) == 0;
-}
-
-void OutputFile::Close() noexcept {
-  if (handle_ == kInvalid) return;
-  close(static_cast<int>(handle_));
-  handle_ = kInvalid;
+  return futimens(Fd(file_), times) == 0;
 }
 
 bool PrepareToReplace(const std::wstring& path) noexcept {

@@ -49,12 +49,12 @@ bool RenameFile(const std::wstring& from, const std::wstring& to) {
 bool UniqueFile::Open(const std::wstring& path, const char* mode) noexcept {
   (void)Close();
   if (FaultHere(FaultPoint::kOpen)) return false;
-  file_ = std::fopen(NativePath(path).c_str(), mode);
-  return file_ != nullptr;
+  file_.reset(std::fopen(NativePath(path).c_str(), mode));
+  return IsOpen();
 }
 
 bool UniqueFile::Seek(std::int64_t offset) noexcept {
-  return file_ && fseeko(file_, static_cast<off_t>(offset), SEEK_SET) == 0;
+  return file_ && fseeko(file_.get(), static_cast<off_t>(offset), SEEK_SET) == 0;
 }
 
 std::size_t PathRootLength(const std::wstring& path) {

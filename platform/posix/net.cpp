@@ -1,6 +1,5 @@
 #include "platform/net.h"
 
-#include <arpa/inet.h>
 #include <netdb.h>
 #include <fcntl.h>
 #include <netinet/in.h>
@@ -33,11 +32,6 @@ void NetCleanup() {}
 
 int LastNetError() { return errno; }
 
-Socket NewTcpSocket() {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  return fd < 0 ? kInvalidSocket : fd;
-}
-
 void CloseSocket(Socket socket) {
   if (socket != kInvalidSocket) close(Fd(socket));
 }
@@ -47,25 +41,6 @@ bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs) {
   const timeval receive = ToTimeval(receiveMs);
   return setsockopt(Fd(socket), SOL_SOCKET, SO_SNDTIMEO, &send, sizeof send) == 0 &&
          setsockopt(Fd(socket), SOL_SOCKET, SO_RCVTIMEO, &receive, sizeof receive) == 0;
-}
-
-bool ParseDotted(const std::string& text, std::uint32_t& address) {
-  in_addr in{};
-  if (inet_pton(AF_INET, text.c_str(), &in) != 1) return false;
-  address = in.s_addr;
-  return true;
-}
-
-bool Connect(Socket socket, std::uint32_t address, std::uint16_t port) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = address;
-  int rc;
-  do {
-    rc = connect(Fd(socket), reinterpret_cast<const sockaddr*>(&to), sizeof to);
-  } while (rc != 0 && errno == EINTR);
-  return rc == 0;
 }
 
 int Send(Socket socket, const void* data, std::size_t size) {
@@ -155,35 +130,5 @@ int FinishConnect(Socket socket, std::uint32_t milliseconds) {
   (void)SetNoDelay(socket);  // a socket without it still works, only slower
   return 1;
 }
-
-Socket Listen(std::uint32_t address, std::uint16_t port, std::uint16_t& chosenPort) {
-  int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-  if (fd < 0) return kInvalidSocket;
-  const int yes = 1;
-  // Reuse only helps a quick rebind after a test; failing to set it changes nothing else.
-  setsockopt(fd, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(port);
-  at.sin_addr.s_addr = address;
-  socklen_t length = sizeof at;
-  if (bind(fd, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || listen(fd, 64) != 0 ||
-      getsockname(fd, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
-    close(fd);
-    return kInvalidSocket;
-  }
-  chosenPort = ntohs(at.sin_port);
-  return fd;
-}
-
-Socket Accept(Socket listener) {
-  int fd;
-  do {
-    fd = accept4(Fd(listener), nullptr, nullptr, SOCK_CLOEXEC);
-  } while (fd < 0 && errno == EINTR);
-  return fd < 0 ? kInvalidSocket : fd;
-}
-
-void ShutdownSend(Socket socket) { shutdown(Fd(socket), SHUT_WR); }
 
 }  // namespace platform

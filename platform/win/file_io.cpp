@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include <cstddef>
+#include <utility>
 #include <vector>
 
 #include "platform/fault.h"
@@ -11,6 +12,7 @@ namespace platform {
 namespace {
 
 HANDLE AsHandle(std::intptr_t handle) { return reinterpret_cast<HANDLE>(handle); }
+HANDLE AsHandle(const Owned<FileTraits>& file) { return AsHandle(file.get()); }
 
 FILETIME ToFiletime(FileTime time) {
   FILETIME out;
@@ -55,6 +57,8 @@ bool WriteFully(HANDLE file, const void* data, std::size_t size) {
 
 }  // namespace
 
+void FileTraits::Close(Handle h) { CloseHandle(AsHandle(h)); }
+
 std::wstring CurrentDirectory() {
   DWORD size = GetCurrentDirectoryW(0, nullptr);
   if (size == 0) return {};
@@ -83,18 +87,18 @@ bool SharedReadFile::Open(const std::wstring& path) noexcept {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
                             FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(file);
+  file_.reset(reinterpret_cast<std::intptr_t>(file));
   return true;
 }
 
 std::int64_t SharedReadFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  return ReadFully(AsHandle(handle_), buffer, size, -1);
+  return ReadFully(AsHandle(file_), buffer, size, -1);
 }
 
 std::int64_t SharedReadFile::ReadAt(std::int64_t offset, void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || offset < 0 || FaultHere(FaultPoint::kRead)) return -1;
-  return ReadFully(AsHandle(handle_), buffer, size, offset);
+  return ReadFully(AsHandle(file_), buffer, size, offset);
 }
 
 std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexcept {
@@ -103,14 +107,8 @@ std::int64_t SharedReadFile::Seek(std::int64_t offset, SeekOrigin origin) noexce
   distance.QuadPart = offset;
   DWORD method = origin == SeekOrigin::kBegin ? FILE_BEGIN : origin == SeekOrigin::kCurrent ? FILE_CURRENT : FILE_END;
   LARGE_INTEGER position;
-  if (!SetFilePointerEx(AsHandle(handle_), distance, &position, method)) return -1;
+  if (!SetFilePointerEx(AsHandle(file_), distance, &position, method)) return -1;
   return position.QuadPart;
-}
-
-void SharedReadFile::Close() noexcept {
-  if (!IsOpen()) return;
-  CloseHandle(AsHandle(handle_));
-  handle_ = kInvalid;
 }
 
 bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
@@ -121,25 +119,25 @@ bool HeldFile::Open(const std::wstring& path, bool create) noexcept {
   HANDLE file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, FILE_SHARE_READ, nullptr,
                             create ? CREATE_ALWAYS : OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (file == INVALID_HANDLE_VALUE) return false;
-  handle_ = reinterpret_cast<std::intptr_t>(file);
+  file_.reset(reinterpret_cast<std::intptr_t>(file));
   path_ = path;
   return true;
 }
 
 std::int64_t HeldFile::Read(void* buffer, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kRead)) return -1;
-  return ReadFully(AsHandle(handle_), buffer, size, -1);
+  return ReadFully(AsHandle(file_), buffer, size, -1);
 }
 
 bool HeldFile::Write(const void* data, std::size_t size) noexcept {
   if (!IsOpen() || FaultHere(FaultPoint::kWrite)) return false;
-  return WriteFully(AsHandle(handle_), data, size);
+  return WriteFully(AsHandle(file_), data, size);
 }
 
 bool HeldFile::Seek(std::int64_t offset) noexcept {
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
-  return IsOpen() && offset >= 0 && SetFilePointerEx(AsHandle(handle_), distance, nullptr, FILE_BEGIN);
+  return IsOpen() && offset >= 0 && SetFilePointerEx(AsHandle(file_), distance, nullptr, FILE_BEGIN);
 }
 
 bool HeldFile::RenameTo(const std::wstring& path) noexcept {
@@ -152,7 +150,7 @@ bool HeldFile::RenameTo(const std::wstring& path) noexcept {
   info->RootDirectory = nullptr;
   info->FileNameLength = static_cast<DWORD>(path.size() * sizeof(wchar_t));
   path.copy(info->FileName, path.size());
-  if (!SetFileInformationByHandle(AsHandle(handle_), FileRenameInfo, info, static_cast<DWORD>(bytes))) return false;
+  if (!SetFileInformationByHandle(AsHandle(file_), FileRenameInfo, info, static_cast<DWORD>(bytes))) return false;
   path_ = path;
   return true;
 }
@@ -161,16 +159,13 @@ void HeldFile::HandTo(SharedReadFile& reader) noexcept {
   reader.Close();
   if (!IsOpen()) return;
   LARGE_INTEGER start{};
-  (void)SetFilePointerEx(AsHandle(handle_), start, nullptr, FILE_BEGIN);
-  reader.handle_ = handle_;
-  handle_ = kInvalid;
+  (void)SetFilePointerEx(AsHandle(file_), start, nullptr, FILE_BEGIN);
+  reader.file_ = std::move(file_);
 }
 
 bool HeldFile::Close() noexcept {
   if (!IsOpen()) return true;
-  const bool closed = CloseHandle(AsHandle(handle_)) != FALSE;
-  handle_ = kInvalid;
-  return closed;
+  return CloseHandle(AsHandle(file_.release())) != FALSE;
 }
 
 bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noexcept {
@@ -184,25 +179,19 @@ bool OutputFile::Create(const std::wstring& path, std::uint32_t attributes) noex
   // implementation of CreateFileW gives them (Wine keeps the old ones): set them again. Ignored
   // on failure: the contents are what matters.
   if (GetLastError() == ERROR_ALREADY_EXISTS) (void)SetFileAttributesW(path.c_str(), flags);
-  handle_ = reinterpret_cast<std::intptr_t>(file);
+  file_.reset(reinterpret_cast<std::intptr_t>(file));
   return true;
 }
 
 bool OutputFile::Write(const void* data, std::size_t size) noexcept {
-  if (handle_ == kInvalid || FaultHere(FaultPoint::kWrite)) return false;
-  return WriteFully(AsHandle(handle_), data, size);
+  if (!file_ || FaultHere(FaultPoint::kWrite)) return false;
+  return WriteFully(AsHandle(file_), data, size);
 }
 
 bool OutputFile::SetTimes(FileTime creation, FileTime access, FileTime write) noexcept {
-  if (handle_ == kInvalid) return false;
+  if (!file_) return false;
   FILETIME c = ToFiletime(creation), a = ToFiletime(access), w = ToFiletime(write);
-  return SetFileTime(AsHandle(handle_), creation ? &c : nullptr, access ? &a : nullptr, write ? &w : nullptr) != FALSE;
-}
-
-void OutputFile::Close() noexcept {
-  if (handle_ == kInvalid) return;
-  CloseHandle(AsHandle(handle_));
-  handle_ = kInvalid;
+  return SetFileTime(AsHandle(file_), creation ? &c : nullptr, access ? &a : nullptr, write ? &w : nullptr) != FALSE;
 }
 
 bool PrepareToReplace(const std::wstring& path) noexcept {

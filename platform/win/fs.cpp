@@ -46,11 +46,11 @@ bool UniqueFile::Open(const std::wstring& path, const char* mode) noexcept {
   if (FaultHere(FaultPoint::kOpen)) return false;
   const std::wstring wideMode(mode, mode + strlen(mode));
   // Others may read while the run holds the file, never change or delete it.
-  file_ = _wfsopen(path.c_str(), wideMode.c_str(), _SH_DENYWR);
-  return file_ != nullptr;
+  file_.reset(_wfsopen(path.c_str(), wideMode.c_str(), _SH_DENYWR));
+  return IsOpen();
 }
 
-bool UniqueFile::Seek(std::int64_t offset) noexcept { return file_ && _fseeki64(file_, offset, SEEK_SET) == 0; }
+bool UniqueFile::Seek(std::int64_t offset) noexcept { return file_ && _fseeki64(file_.get(), offset, SEEK_SET) == 0; }
 
 std::size_t PathRootLength(const std::wstring& path) {
   if (path.size() >= 3 && path[1] == L':' && path[2] == L'\\' &&

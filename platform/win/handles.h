@@ -5,7 +5,8 @@
 // closes a registry key, UniqueScHandle a service-manager handle, UniqueGdiObject<T> deletes a
 // GDI object, UniqueDc deletes a memory DC, WindowDc releases a window's DC, SelectScope puts the
 // previous object back into a DC, UniqueCoTaskMem<T> frees COM task memory, ComPtr<T> releases a
-// COM interface. Owners move, never copy.
+// COM interface. Owners move, never copy. The handle owners are platform::Owned (platform/owned.h)
+// with the traits below, the same template as the portable core's file owners.
 // Windows only: the portable core never includes this.
 #pragma once
 
@@ -14,43 +15,9 @@
 
 #include <utility>
 
+#include "platform/owned.h"
+
 namespace win {
-
-template <typename Traits>
-class UniqueResource {
- public:
-  using Handle = typename Traits::Handle;
-
-  UniqueResource() noexcept = default;
-  explicit UniqueResource(Handle handle) noexcept : handle_(handle) {}
-  UniqueResource(UniqueResource&& other) noexcept : handle_(other.release()) {}
-  UniqueResource& operator=(UniqueResource&& other) noexcept {
-    if (this != &other) reset(other.release());
-    return *this;
-  }
-  UniqueResource(const UniqueResource&) = delete;
-  UniqueResource& operator=(const UniqueResource&) = delete;
-  ~UniqueResource() { reset(); }
-
-  [[nodiscard]] Handle get() const noexcept { return handle_; }
-  [[nodiscard]] bool valid() const noexcept { return handle_ != Traits::Invalid(); }
-  explicit operator bool() const noexcept { return valid(); }
-
-  // Gives up ownership without releasing.
-  [[nodiscard]] Handle release() noexcept { return std::exchange(handle_, Traits::Invalid()); }
-  void reset(Handle handle = Traits::Invalid()) noexcept {
-    Handle old = std::exchange(handle_, handle);
-    if (old != Traits::Invalid()) Traits::Close(old);
-  }
-  // For out-parameters: releases what is held and hands out the slot.
-  Handle* put() noexcept {
-    reset();
-    return &handle_;
-  }
-
- private:
-  Handle handle_ = Traits::Invalid();
-};
 
 struct KernelHandleTraits {
   using Handle = HANDLE;
@@ -100,21 +67,21 @@ struct IconTraits {
   static void Close(Handle h) { DestroyIcon(h); }
 };
 
-using UniqueHandle = UniqueResource<KernelHandleTraits>;
-using UniqueFileHandle = UniqueResource<FileHandleTraits>;
-using UniqueFind = UniqueResource<FindHandleTraits>;  // FindFirstFileW .. FindClose
-using UniqueHKey = UniqueResource<HKeyTraits>;
-using UniqueScHandle = UniqueResource<ScHandleTraits>;
+using UniqueHandle = platform::Owned<KernelHandleTraits>;
+using UniqueFileHandle = platform::Owned<FileHandleTraits>;
+using UniqueFind = platform::Owned<FindHandleTraits>;  // FindFirstFileW .. FindClose
+using UniqueHKey = platform::Owned<HKeyTraits>;
+using UniqueScHandle = platform::Owned<ScHandleTraits>;
 template <typename T>
-using UniqueGdiObject = UniqueResource<GdiObjectTraits<T>>;
+using UniqueGdiObject = platform::Owned<GdiObjectTraits<T>>;
 using UniqueFont = UniqueGdiObject<HFONT>;
 using UniqueBitmap = UniqueGdiObject<HBITMAP>;
 using UniqueBrush = UniqueGdiObject<HBRUSH>;
-using UniqueDc = UniqueResource<MemoryDcTraits>;
-using UniqueIcon = UniqueResource<IconTraits>;
+using UniqueDc = platform::Owned<MemoryDcTraits>;
+using UniqueIcon = platform::Owned<IconTraits>;
 // Memory the shell or COM hands out with CoTaskMemAlloc (item id lists, strings).
 template <typename T>
-using UniqueCoTaskMem = UniqueResource<CoTaskMemTraits<T>>;
+using UniqueCoTaskMem = platform::Owned<CoTaskMemTraits<T>>;
 // Memory the system allocated with LocalAlloc for the caller (CommandLineToArgvW, FormatMessage).
 template <typename T>
 struct LocalMemTraits {
@@ -123,7 +90,7 @@ struct LocalMemTraits {
   static void Close(Handle h) { LocalFree(reinterpret_cast<HLOCAL>(h)); }
 };
 template <typename T>
-using UniqueLocal = UniqueResource<LocalMemTraits<T>>;
+using UniqueLocal = platform::Owned<LocalMemTraits<T>>;
 
 // A window's device context from GetDC, released with ReleaseDC.
 class WindowDc {

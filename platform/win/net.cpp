@@ -29,11 +29,6 @@ void NetCleanup() { WSACleanup(); }
 
 int LastNetError() { return WSAGetLastError(); }
 
-Socket NewTcpSocket() {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
-}
-
 void CloseSocket(Socket socket) {
   if (socket != kInvalidSocket) closesocket(Handle(socket));
 }
@@ -45,21 +40,6 @@ bool SetTimeouts(Socket socket, std::uint32_t sendMs, std::uint32_t receiveMs) {
                     sizeof send) == 0 &&
          setsockopt(Handle(socket), SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&receive),
                     sizeof receive) == 0;
-}
-
-bool ParseDotted(const std::string& text, std::uint32_t& address) {
-  const unsigned long value = inet_addr(text.c_str());
-  if (value == INADDR_NONE && text != "255.255.255.255") return false;
-  address = static_cast<std::uint32_t>(value);
-  return true;
-}
-
-bool Connect(Socket socket, std::uint32_t address, std::uint16_t port) {
-  sockaddr_in to{};
-  to.sin_family = AF_INET;
-  to.sin_port = htons(port);
-  to.sin_addr.s_addr = address;
-  return connect(Handle(socket), reinterpret_cast<const sockaddr*>(&to), sizeof to) == 0;
 }
 
 int Send(Socket socket, const void* data, std::size_t size) {
@@ -152,29 +132,5 @@ int FinishConnect(Socket socket, std::uint32_t milliseconds) {
   (void)SetNoDelay(socket);  // a socket without it still works, only slower
   return 1;
 }
-
-Socket Listen(std::uint32_t address, std::uint16_t port, std::uint16_t& chosenPort) {
-  SOCKET s = socket(AF_INET, SOCK_STREAM, 0);
-  if (s == INVALID_SOCKET) return kInvalidSocket;
-  sockaddr_in at{};
-  at.sin_family = AF_INET;
-  at.sin_port = htons(port);
-  at.sin_addr.s_addr = address;
-  int length = sizeof at;
-  if (bind(s, reinterpret_cast<const sockaddr*>(&at), sizeof at) != 0 || listen(s, 64) != 0 ||
-      getsockname(s, reinterpret_cast<sockaddr*>(&at), &length) != 0) {
-    closesocket(s);
-    return kInvalidSocket;
-  }
-  chosenPort = ntohs(at.sin_port);
-  return static_cast<Socket>(s);
-}
-
-Socket Accept(Socket listener) {
-  SOCKET s = accept(Handle(listener), nullptr, nullptr);
-  return s == INVALID_SOCKET ? kInvalidSocket : static_cast<Socket>(s);
-}
-
-void ShutdownSend(Socket socket) { shutdown(Handle(socket), SD_SEND); }
 
 }  // namespace platform

@@ -98,8 +98,8 @@ bool VerifyP256Signature(const std::vector<std::uint8_t>& publicPoint, const std
   std::memcpy(blob.data(), &header, sizeof(header));
   std::copy(publicPoint.begin() + 1, publicPoint.end(), blob.begin() + sizeof(header));
 
-  win::UniqueResource<AlgorithmTraits> algorithm;
-  win::UniqueResource<KeyTraits> key;
+  platform::Owned<AlgorithmTraits> algorithm;
+  platform::Owned<KeyTraits> key;
   return Succeeded(BCryptOpenAlgorithmProvider(algorithm.put(), BCRYPT_ECDSA_P256_ALGORITHM, nullptr, 0)) &&
          Succeeded(BCryptImportKeyPair(algorithm.get(), nullptr, BCRYPT_ECCPUBLIC_BLOB, key.put(), blob.data(),
                                        static_cast<ULONG>(blob.size()), 0)) &&

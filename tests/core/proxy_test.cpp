@@ -13,6 +13,7 @@
 #include "tests/core/support/child_process.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/vendor_server.h"
+#include "tools/fetch/loopback_sockets.h"
 
 namespace {
 
@@ -51,8 +52,8 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   ASSERT_TRUE(proxy.Start(L"/usr/bin/tinyproxy", {L"-d", L"-c", platform::FromUtf8((work.Path() / "tinyproxy.conf").string())}));
   bool ready = false;
   for (std::uint32_t start = platform::TickCount(); !ready && platform::TickCount() - start < 20000;) {
-    platform::UniqueSocket probe(platform::NewTcpSocket());
-    ready = platform::Connect(probe.Get(), testsupport::Loopback(), port);
+    platform::UniqueSocket probe(testsupport::NewTcpSocket());
+    ready = testsupport::Connect(probe.Get(), testsupport::Loopback(), port);
     if (!ready) platform::SleepMs(20);
   }
   ASSERT_TRUE(ready) << "tinyproxy did not start";

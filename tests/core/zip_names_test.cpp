@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "platform/fs.h"
+
 namespace {
 
 // Most names are checked through the fixture archives (traversal.zip, unsafe_names.zip); these
@@ -16,6 +18,10 @@ TEST(ZipNames, CleaningAndSafetyOfNamesNoFixtureHolds) {
     EXPECT_TRUE(IsSafeItemName(name)) << "name " << name;
   EXPECT_TRUE(IsSafeItemName(std::wstring(259, L'n')));
   EXPECT_FALSE(IsSafeItemName(std::wstring(260, L'n')));
+  // Item names are joined to the install directory, which ends with a separator.
+  for (const auto& [directory, joinable] :
+       {std::pair{L"C:\\Tavo", L"C:\\Tavo\\"}, {L"C:\\Tavo\\", L"C:\\Tavo\\"}, {L"", L""}})
+    EXPECT_EQ(platform::WithTrailingSeparator(directory), joinable) << "directory " << directory;
 }
 
 }  // namespace

@@ -5,14 +5,10 @@
 
 #include "platform/clock.h"
 #include "platform/fault.h"
+#include "tools/fetch/loopback_sockets.h"
 
 namespace testsupport {
 namespace {
-
-std::uint32_t Loopback() {
-  std::uint32_t address = 0;
-  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
-}
 
 bool SendAll(platform::Socket socket, const char* data, std::size_t size) {
   while (size > 0) {
@@ -45,7 +41,7 @@ std::string Rewritten(const std::string& request, bool stripRanges) {
 
 FaultProxy::FaultProxy(std::uint16_t upstreamPort, FaultRules rules) : upstreamPort_(upstreamPort), rules_(rules) {
   (void)platform::NetStartup();
-  listener_ = platform::Listen(Loopback(), 0, port_);
+  listener_ = Listen(Loopback(), 0, port_);
   if (listener_ == platform::kInvalidSocket) {
     port_ = 0;
     return;
@@ -95,12 +91,12 @@ void FaultProxy::AcceptLoop() {
         continue;
       }
       std::uint16_t same = port_;
-      listener_ = platform::Listen(Loopback(), port_, same);
+      listener_ = Listen(Loopback(), port_, same);
       if (listener_ == platform::kInvalidSocket) platform::SleepMs(10);
       continue;
     }
     if (platform::WaitReadable(listener_, 10) != 1) continue;
-    platform::Socket client = platform::Accept(listener_);
+    platform::Socket client = Accept(listener_);
     if (client == platform::kInvalidSocket) continue;
     const int index = connections_.fetch_add(1);
     std::lock_guard<std::mutex> hold(mutex_);
@@ -125,8 +121,8 @@ void FaultProxy::Relay(platform::Socket clientSocket, int index) {
   }
   if (Cut() || (rules_.latencyMs && !Wait(3 * rules_.latencyMs))) return;
 
-  platform::UniqueSocket upstream(platform::NewTcpSocket());
-  if (!upstream.Valid() || !platform::Connect(upstream.Get(), Loopback(), upstreamPort_)) return;
+  platform::UniqueSocket upstream(NewTcpSocket());
+  if (!upstream.Valid() || !Connect(upstream.Get(), Loopback(), upstreamPort_)) return;
   (void)platform::SetNoDelay(upstream.Get());
   const std::string forwarded = Rewritten(request, rules_.stripRanges);
   if (!SendAll(upstream.Get(), forwarded.data(), forwarded.size())) return;

@@ -12,22 +12,17 @@
 
 namespace testsupport {
 
-std::uint32_t Loopback() {
-  std::uint32_t address = 0;
-  return platform::ParseDotted("127.0.0.1", address) ? address : 0;
-}
-
 std::uint16_t UnusedPort() {
   platform::NetLibrary library;  // Winsock must be up for Listen on Windows
   std::uint16_t port = 0;
-  platform::UniqueSocket(platform::Listen(Loopback(), 0, port)).Reset();
+  platform::UniqueSocket(Listen(Loopback(), 0, port)).Reset();
   return port;
 }
 
 ScriptServer::ScriptServer(Handler handler) : handler_(std::move(handler)) {
   // The server side needs the socket library too (a no-op natively).
   (void)platform::NetStartup();
-  listener_ = platform::Listen(Loopback(), 0, port_);
+  listener_ = Listen(Loopback(), 0, port_);
   if (listener_ != platform::kInvalidSocket) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
@@ -64,7 +59,7 @@ void ScriptServer::AcceptLoop() {
   platform::ExemptThreadFromFaults();
   while (!stop_.load()) {
     if (platform::WaitReadable(listener_, 20) != 1) continue;
-    platform::Socket socket = platform::Accept(listener_);
+    platform::Socket socket = Accept(listener_);
     if (socket == platform::kInvalidSocket) continue;
     const int index = connections_.fetch_add(1);
     threads_.emplace_back([this, socket, index] { Serve(socket, index); });
@@ -101,7 +96,7 @@ void ScriptServer::Serve(platform::Socket socket, int index) {
     }
     if (done < step.bytes.size() || !Wait(step.pauseMs)) break;  // the client has gone, or the server stops
   }
-  platform::ShutdownSend(socket);
+  ShutdownSend(socket);
   platform::CloseSocket(socket);
 }
 

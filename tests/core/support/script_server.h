@@ -14,6 +14,7 @@
 #include "platform/net.h"
 #include "platform/text.h"
 #include "tests/core/support/temp_dir.h"
+#include "tools/fetch/loopback_sockets.h"
 
 namespace testsupport {
 
@@ -27,7 +28,6 @@ using Script = std::vector<Step>;
 inline Step Send(std::string bytes) { return {std::move(bytes), 0}; }
 inline Step Pause(std::uint32_t ms) { return {{}, ms}; }
 
-std::uint32_t Loopback();  // 127.0.0.1 in network byte order
 std::uint16_t UnusedPort();  // a loopback port that nothing listens on (it was free a moment ago)
 
 class ScriptServer {

@@ -13,8 +13,8 @@
 #include "app/window/main_window.h"
 #include "platform/shell.h"
 #include "platform/win/handles.h"
-#include "platform/win/message_loop.h"
 #include "tests/win/support/system.h"
+#include "ui/message_loop.h"
 
 namespace testing_support {
 

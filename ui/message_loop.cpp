@@ -1,4 +1,4 @@
-#include "platform/win/message_loop.h"
+#include "ui/message_loop.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/win/message_map.h"
+#include "ui/message_map.h"
 
 #include <commctrl.h>
 

@@ -21,7 +21,7 @@
 
 #include <windows.h>
 
-#include "platform/win/message_map.h"
+#include "ui/message_map.h"
 
 namespace win {
 

@@ -9,7 +9,7 @@
 
 #include <windows.h>
 
-#include "platform/win/message_loop.h"
+#include "ui/message_loop.h"
 
 template <typename T>
 class CDialogWindow {
