@@ -20,7 +20,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 // Wine starts Unix programs given to CreateProcess, so the tests run the project's own scripts
 // (tools/package/make-package, tools/server/vendor-server) and read their files through drive Z:.

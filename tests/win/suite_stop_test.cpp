@@ -11,7 +11,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 // The service opened for querying, with the manager it was opened through.
 struct OpenedService {

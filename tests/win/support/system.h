@@ -10,7 +10,7 @@
 
 #include "platform/win/handles.h"
 
-namespace testing_support {
+namespace testsupport {
 
 bool Exists(const std::wstring& path);
 // The whole content of a file; empty when it cannot be read.
@@ -104,4 +104,4 @@ class InstalledSuiteService {
   DWORD error_ = 0;
 };
 
-}  // namespace testing_support
+}  // namespace testsupport
