@@ -1,4 +1,4 @@
-#include "tools/fetch/fault_relay.h"
+#include "tests/core/support/fault_relay.h"
 
 #include <algorithm>
 #include <random>
