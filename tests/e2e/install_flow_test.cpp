@@ -16,14 +16,15 @@
 
 #include "app/ids.h"
 #include "tests/win/support/system.h"
-#include "tools/demo/suite.h"
+#include "tools/fixtures/demo/suite.h"
 
 namespace {
 
 using namespace testsupport;
 
 // Wine starts Unix programs given to CreateProcess, so the tests run the project's own scripts
-// (tools/package/make-package, tools/server/vendor-server) and read their files through drive Z:.
+// (tools/fixtures/package/make-package, tools/fixtures/server/vendor-server) and read their files
+// through drive Z:.
 std::wstring BuildUnixPath(const std::wstring& relative) { return std::wstring(UNIX_BINARY_DIR) + L"/" + relative; }
 std::wstring BuildWindowsPath(const std::wstring& relative) {
   std::wstring path = L"Z:" + BuildUnixPath(relative);
@@ -44,8 +45,8 @@ struct DemoPackage {
 const DemoPackage* TheDemoPackage() {
   static DemoPackage package;
   if (package.size == 0 &&
-      RunUnix(L"/usr/bin/python3 " UNIX_SOURCE_DIR L"/tools/package/make-package --bin " + BuildUnixPath(L"bin") +
-              L" --out " + BuildUnixPath(L"e2e/package") + L" --size 12 --files 300") == 0)
+      RunUnix(L"/usr/bin/python3 " UNIX_SOURCE_DIR L"/tools/fixtures/package/make-package --bin " +
+              BuildUnixPath(L"bin") + L" --out " + BuildUnixPath(L"e2e/package") + L" --size 12 --files 300") == 0)
     package.size = ReadFileBytes(package.windowsPath).size();
   return package.size ? &package : nullptr;
 }
@@ -80,7 +81,7 @@ class VendorServer {
     DeleteFileW(BuildWindowsPath(kState + L"/access.log").c_str());
     const std::wstring server = VENDOR_SERVER;
     const size_t colon = server.rfind(L':');
-    std::wstring command = L"/bin/bash " UNIX_SOURCE_DIR L"/tools/server/vendor-server start --host " +
+    std::wstring command = L"/bin/bash " UNIX_SOURCE_DIR L"/tools/fixtures/server/vendor-server start --host " +
                            server.substr(0, colon) + L" --port " + server.substr(colon + 1) + L" --root " +
                            BuildUnixPath(kState + L"/www") + L" --state " + BuildUnixPath(kState) + L" --package " +
                            options.packageUnixPath + L" --offline " + BuildUnixPath(L"Install.exe");
@@ -91,7 +92,8 @@ class VendorServer {
     return running_ = RunUnix(command) == 0;
   }
   void Stop() {
-    if (running_) RunUnix(L"/bin/bash " UNIX_SOURCE_DIR L"/tools/server/vendor-server stop --state " + BuildUnixPath(kState));
+    if (running_)
+      RunUnix(L"/bin/bash " UNIX_SOURCE_DIR L"/tools/fixtures/server/vendor-server stop --state " + BuildUnixPath(kState));
     running_ = false;
   }
 

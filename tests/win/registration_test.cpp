@@ -14,7 +14,7 @@
 
 #include "tests/core/support/temp_dir.h"
 #include "tests/win/support/system.h"
-#include "tools/demo/suite.h"
+#include "tools/fixtures/demo/suite.h"
 
 namespace {
 

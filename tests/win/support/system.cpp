@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tools/demo/suite.h"
+#include "tools/fixtures/demo/suite.h"
 
 namespace testsupport {
 namespace {

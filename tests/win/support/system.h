@@ -1,6 +1,6 @@
 // What the window tests and the end-to-end tests share in the Wine prefix: files, registry values,
-// processes, the suite's stand-in programs (tools/demo) and its registration, Unix programs and
-// screenshots. Whatever a helper makes it removes at scope end, also when a test fails.
+// processes, the suite's stand-in programs (tools/fixtures/demo) and its registration, Unix
+// programs and screenshots. Whatever a helper makes it removes at scope end, also when a test fails.
 #pragma once
 
 #include <windows.h>
