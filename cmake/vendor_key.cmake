@@ -3,8 +3,8 @@
 #
 # VENDOR_PUBLIC_KEY names the vendor's PEM public key (P-256; a path relative to the source tree is
 # taken from there). Left empty, the build uses a development key pair that it makes once under
-# <source>/build/keys/ and that every build directory shares; tools/package/make-package signs
-# with its private half by default. No key file is ever part of the source tree.
+# <source>/build/keys/ and that every build directory shares; tools/fixtures/package/make-package
+# signs with its private half by default. No key file is ever part of the source tree.
 set(VENDOR_PUBLIC_KEY "" CACHE FILEPATH "PEM public key (P-256) that package signatures are checked against; empty: the development key under build/keys")
 
 find_program(OPENSSL_PROGRAM openssl REQUIRED)

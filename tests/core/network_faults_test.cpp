@@ -2,9 +2,9 @@
 // byte-identical in one run.
 #include <gtest/gtest.h>
 
+#include "tests/core/support/fault_relay.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/vendor_server.h"
-#include "tools/fetch/fault_relay.h"
 
 namespace {
 

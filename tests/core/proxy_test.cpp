@@ -13,7 +13,7 @@
 #include "tests/core/support/child_process.h"
 #include "tests/core/support/script_server.h"
 #include "tests/core/support/vendor_server.h"
-#include "tools/fetch/loopback_sockets.h"
+#include "tests/core/support/loopback_sockets.h"
 
 namespace {
 

@@ -16,7 +16,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 std::wstring SelectedItemText(HWND tree) {
   wchar_t text[MAX_PATH] = {};

@@ -22,7 +22,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 void Command(HWND window, int id) {
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, BN_CLICKED), reinterpret_cast<LPARAM>(GetDlgItem(window, id)));

@@ -18,7 +18,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 // A link's target and description, or nothing when it cannot be loaded.
 std::optional<std::pair<std::wstring, std::wstring>> LoadLink(const std::wstring& path) {

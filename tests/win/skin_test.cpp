@@ -15,7 +15,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 BOOL CALLBACK CollectId(HMODULE, LPCWSTR, LPWSTR name, LONG_PTR ids) {
   if (IS_INTRESOURCE(name) && reinterpret_cast<ULONG_PTR>(name) < IDB_SCALE_150)

@@ -1,5 +1,5 @@
 // Stopping the suite's service and processes against the real service control manager and real
-// processes of the Wine prefix, with the stand-ins of tools/demo.
+// processes of the Wine prefix, with the stand-ins of tools/fixtures/demo.
 #include "system/suite_stop.h"
 
 #include <gtest/gtest.h>
@@ -12,7 +12,7 @@
 
 namespace {
 
-using namespace testing_support;
+using namespace testsupport;
 
 // The service opened for querying, with the manager it was opened through.
 struct OpenedService {

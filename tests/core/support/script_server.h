@@ -14,7 +14,7 @@
 #include "platform/net.h"
 #include "platform/text.h"
 #include "tests/core/support/temp_dir.h"
-#include "tools/fetch/loopback_sockets.h"
+#include "tests/core/support/loopback_sockets.h"
 
 namespace testsupport {
 

@@ -1,4 +1,5 @@
-// tools/server/vendor-server (nginx) serving one package on a free loopback port, natively only.
+// tools/fixtures/server/vendor-server (nginx) serving one package on a free loopback port,
+// natively only.
 #pragma once
 
 #include <cstdlib>
@@ -28,8 +29,8 @@ class VendorServer {
 
  private:
   int Run(const std::string& arguments) const {
-    return std::system((std::string(TEST_SOURCE_DIR) + "/../tools/server/vendor-server " + arguments + " --state '" +
-                        (work_.Path() / "state").string() + "'").c_str());
+    return std::system((std::string(TEST_SOURCE_DIR) + "/../tools/fixtures/server/vendor-server " + arguments +
+                        " --state '" + (work_.Path() / "state").string() + "'").c_str());
   }
 
   TempDir work_;

@@ -7,7 +7,7 @@
 
 #include "system/suite.h"
 
-namespace testing_support {
+namespace testsupport {
 namespace {
 
 constexpr wchar_t kServiceName[] = L"QXLD_Sever";
@@ -243,4 +243,4 @@ InstalledSuiteService::InstalledSuiteService(bool stallStop) {
 
 InstalledSuiteService::~InstalledSuiteService() { RemoveSuiteService(); }
 
-}  // namespace testing_support
+}  // namespace testsupport

@@ -1,6 +1,6 @@
 // What the window tests and the end-to-end tests share in the Wine prefix: files, registry values,
-// processes, the suite's stand-in programs (tools/demo) and its registration, Unix programs and
-// screenshots. Whatever a helper makes it removes at scope end, also when a test fails.
+// processes, the suite's stand-in programs (tools/fixtures/demo) and its registration, Unix
+// programs and screenshots. Whatever a helper makes it removes at scope end, also when a test fails.
 #pragma once
 
 #include <windows.h>
@@ -10,7 +10,7 @@
 
 #include "platform/win/handles.h"
 
-namespace testing_support {
+namespace testsupport {
 
 bool Exists(const std::wstring& path);
 // The whole content of a file; empty when it cannot be read.
@@ -104,4 +104,4 @@ class InstalledSuiteService {
   DWORD error_ = 0;
 };
 
-}  // namespace testing_support
+}  // namespace testsupport

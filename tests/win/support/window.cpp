@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 
 
-namespace testing_support {
+namespace testsupport {
 namespace {
 
 // GDI+ for every test, started once as the installer's process entry does.
@@ -111,4 +111,4 @@ int InkIn(HWND window, const RECT& rect, COLORREF ground) {
   return ink;
 }
 
-}  // namespace testing_support
+}  // namespace testsupport

@@ -16,7 +16,7 @@
 #include "tests/win/support/system.h"
 #include "ui/message_loop.h"
 
-namespace testing_support {
+namespace testsupport {
 
 // Dispatches the thread's messages for about `milliseconds`, running the window's filter first.
 void Pump(DWORD milliseconds = 100);
@@ -77,4 +77,4 @@ class RecordingShell final : public platform::IShell {
   std::vector<std::wstring> opened;
 };
 
-}  // namespace testing_support
+}  // namespace testsupport

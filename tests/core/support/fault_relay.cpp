@@ -1,11 +1,11 @@
-#include "tools/fetch/fault_relay.h"
+#include "tests/core/support/fault_relay.h"
 
 #include <algorithm>
 #include <random>
 
 #include "platform/clock.h"
 #include "platform/fault.h"
-#include "tools/fetch/loopback_sockets.h"
+#include "tests/core/support/loopback_sockets.h"
 
 namespace testsupport {
 namespace {

@@ -1,4 +1,4 @@
-#include "tools/fetch/loopback_sockets.h"
+#include "tests/core/support/loopback_sockets.h"
 
 #ifdef _WIN32
 #include <winsock2.h>

@@ -2,10 +2,10 @@
 # The demo package tool and the vendor's file server, checked with zip tools, openssl and curl
 # against a real nginx on a free loopback port. Prints one line per failed check; exits non-zero on any.
 set -uo pipefail
-ROOT=${1:?usage: package_and_server_test.sh REPOSITORY_ROOT}
+ROOT=${1:?usage: fixtures_test.sh REPOSITORY_ROOT}
 work=$(mktemp -d)
 state=$work/state
-server() { "$ROOT/tools/server/vendor-server" "$@"; }
+server() { "$ROOT/tools/fixtures/server/vendor-server" "$@"; }
 trap 'server stop --state "$state" >/dev/null 2>&1; rm -rf "$work"' EXIT
 failed=0
 check() {  # check DESCRIPTION COMMAND...
@@ -21,7 +21,7 @@ for p in Tavo.exe TavoUnInstall.exe QXLD_Helper.exe; do head -c 30000 /dev/urand
 echo other >"$bin/winlaunch.exe"
 openssl ecparam -name prime256v1 -genkey -noout -out "$work/signer.pem"
 openssl ec -in "$work/signer.pem" -pubout -out "$work/signer.pub.pem" 2>/dev/null
-make_package() { "$ROOT/tools/package/make-package" --bin "$bin" --key "$work/signer.pem" --size 1 --files 40 "$@" | tail -n 1; }
+make_package() { "$ROOT/tools/fixtures/package/make-package" --bin "$bin" --key "$work/signer.pem" --size 1 --files 40 "$@" | tail -n 1; }
 verifies() { openssl dgst -sha256 -verify "$work/signer.pub.pem" -signature "$1.sig" "$1" >/dev/null 2>&1; }
 zip=$work/pkg/TavoPhoneAx.zip
 out=$(make_package --out "$work/pkg") || { echo "FAILED: make-package ran"; exit 1; }

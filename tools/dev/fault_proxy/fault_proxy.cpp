@@ -7,7 +7,7 @@
 #include <cstring>
 
 #include "platform/clock.h"
-#include "tools/fetch/fault_relay.h"
+#include "tests/core/support/fault_relay.h"
 
 namespace {
 
