@@ -381,6 +381,9 @@ bool CZipReader::ReadWholeItem(int index, ZipItemBytes& bytes) {
                                       : a.cachedMethod != kMethodDeflated || packed > size + size / 1024 + 64)
     return false;
   if (size == 0) return a.cachedCrc == 0;  // nothing to inflate: only the CRC-32 can disagree
+  // Bytes declared but none stored: nothing to hand libdeflate (not even a buffer); the stream
+  // reports the damage.
+  if (packed == 0) return false;
 
   std::unique_ptr<unsigned char[]> out(new unsigned char[static_cast<std::size_t>(size)]);
   unsigned char* input = out.get();
