@@ -57,6 +57,8 @@ wine_env_prefix() {
     mkdir -p "$WINEPREFIX"
     wineboot -i >/dev/null 2>&1
     wineserver -w
+    # A prefix whose boot failed is not kept: the next start makes it afresh.
+    [[ -f $WINEPREFIX/drive_c/windows/system32/kernel32.dll ]] || { echo "Wine prefix not made" >&2; return 1; }
     # Install.exe draws every text in 微软雅黑, which Wine lacks: map the face to the CJK font
     # that scripts/setup installs.
     wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\FontSubstitutes' \
@@ -88,7 +90,7 @@ wine_env_start() {
     # withdraw every top-level window that is destroyed.
     managed=N
   fi
-  wine_env_prefix
+  wine_env_prefix || return 1
   wineserver -p
   wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /t REG_SZ /d "$managed" /f </dev/null >/dev/null 2>&1
   # Start Wine's own services now, with no terminal or pipe inherited: started later by a test
