@@ -177,9 +177,9 @@ TEST(InstallerWindowOptions, TheLinkOpensTheTermsPageAndItsFocusMarkGoesWithTheF
   EXPECT_EQ(InkIn(window, topRow, page), 0) << "no mark after a click";
   ASSERT_TRUE(PressKey(VK_TAB, true, [&] { return GetFocus() == installer.item(IDC_AGREE); }));
   ASSERT_TRUE(PressKey(VK_TAB, false, [&] { return GetFocus() == link; }));
-  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, topRow, page) > 0; }, 2000)) << "the focused link is framed";
+  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, topRow, page) > 0; })) << "the focused link is framed";
   ASSERT_TRUE(PressKey(VK_TAB, false, [&] { return GetFocus() != link; }));
-  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, topRow, page) == 0; }, 2000)) << "the frame stayed";
+  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, topRow, page) == 0; })) << "the frame stayed";
 }
 
 // Records the taskbar button's progress, and its state while each box is shown (answered Cancel).
@@ -302,16 +302,16 @@ TEST(InstallerWindowProgress, StatusLineShowsSpeedAndRetryNoticeAndLeavesNoOldTe
   EXPECT_EQ(TextOf(text), L"网络连接中断，正在重试…");
   EXPECT_FALSE(IsWindowVisible(installer.item(IDC_DOWNLOAD_PERCENT)));
   EXPECT_EQ(TextOf(speed), L"");
-  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, tail, white) > 0; }, 2000)) << "the notice is not on screen";
+  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, tail, white) > 0; })) << "the notice is not on screen";
 
   dialog.Status().ShowDownloadStatus(now + 500, 17 * MiB, 100 * MiB, false);
   EXPECT_EQ(TextOf(text), L"正在下载文件:");
   EXPECT_EQ(TextOf(installer.item(IDC_DOWNLOAD_PERCENT)), L"10%");
   EXPECT_TRUE(IsWindowVisible(installer.item(IDC_DOWNLOAD_PERCENT)));
-  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, tail, white) == 0; }, 2000)) << "the notice's tail stayed";
+  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, tail, white) == 0; })) << "the notice's tail stayed";
   ASSERT_GT(InkIn(window, colon, white), 0) << "the colon is on screen while downloading";
   SendMessageW(window, WM_EXTRACT_START, 0, 0);
-  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, colon, white) == 0; }, 2000)) << "the colon stayed";
+  EXPECT_TRUE(PumpUntil([&] { return InkIn(window, colon, white) == 0; })) << "the colon stayed";
   SaveWindowScreenshot(window, L"status-extracting");
 }
 
