@@ -233,8 +233,14 @@ InstallResult CInstallJob::Run() noexcept {
     } else {
       // A service that is absent or will not stop is no reason to wait longer.
       const bool stopped = StopSuiteService(suite::kServiceName);
-      KillSuiteProcesses(std::vector<std::wstring>(std::begin(suite::kProcessNames), std::end(suite::kProcessNames)));
-      platform::Log("suite service %s; suite processes ended", stopped ? "stopped" : "not running or not stopped");
+      // Only the suite's own programs: those below its folder here or where the last installation put it.
+      std::vector<std::wstring> folders{options_.directory + suite::kFolderName + L"\\"};
+      const std::wstring previous = RegisteredInstallDirectory();
+      if (!previous.empty()) folders.push_back(previous + suite::kFolderName + L"\\");
+      const int ended = KillSuiteProcesses(
+          std::vector<std::wstring>(std::begin(suite::kProcessNames), std::end(suite::kProcessNames)), folders);
+      platform::Log("suite service %s; %d suite processes ended", stopped ? "stopped" : "not running or not stopped",
+                    ended);
 
       const std::wstring package = PackagePath();
       if (Failure failed = Install(package)) {

@@ -94,6 +94,24 @@ bool WriteRegistryString(HKEY root, const wchar_t* subKey, const wchar_t* valueN
   return RegSetValueExW(key.get(), valueName, 0, REG_SZ, reinterpret_cast<const BYTE*>(data), bytes) == ERROR_SUCCESS;
 }
 
+std::wstring RegisteredInstallDirectory() {
+  win::UniqueHKey key;
+  if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, suite::kUninstallKey, 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) return {};
+  wchar_t command[MAX_PATH + 3] = {};
+  DWORD bytes = sizeof(command) - sizeof(wchar_t), type = 0;
+  if (RegQueryValueExW(key.get(), L"UninstallString", nullptr, &type, reinterpret_cast<BYTE*>(command), &bytes) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return {};
+  std::wstring path(command, bytes / sizeof(wchar_t));
+  while (!path.empty() && path.back() == L'\0') path.pop_back();
+  if (path.size() >= 2 && path.front() == L'"' && path.back() == L'"') path = path.substr(1, path.size() - 2);
+  const std::wstring tail = suite::kUninstaller;
+  if (path.size() <= tail.size() || !platform::EqualsIgnoringCase(path.substr(path.size() - tail.size()), tail))
+    return {};
+  return path.substr(0, path.size() - tail.size());
+}
+
 bool RegistrationReport::Complete() const noexcept {
   for (const RegisteredItem& item : items)
     if (!item.written) return false;

@@ -36,6 +36,10 @@ struct RegistrationReport {
 // COM on the calling thread for the duration of the call.
 [[nodiscard]] RegistrationReport RegisterProduct(const std::wstring& installDir, const RegistrationChoice& choice);
 
+// The install directory (ending with "\\") of the installation the uninstall entry names, read from
+// its uninstall command; empty when there is no entry or it names no uninstaller of the suite.
+[[nodiscard]] std::wstring RegisteredInstallDirectory();
+
 // Saves the shell link folder\linkName pointing at `target` (or at `altTarget` when given), with
 // `hotkey` when non-zero, `description` when given and `showCommand`. Needs COM initialised on the
 // thread. False without a folder, when the link's path does not fit MAX_PATH, or when the link

@@ -82,19 +82,36 @@ bool StopSuiteService(const wchar_t* serviceName) noexcept {
   return QueryServiceState(serviceName, &state) && state == SERVICE_STOPPED;
 }
 
-void KillSuiteProcesses(const std::vector<std::wstring>& names) noexcept {
+int KillSuiteProcesses(const std::vector<std::wstring>& names, const std::vector<std::wstring>& folders,
+                       DWORD waitMs) noexcept {
   win::UniqueFileHandle snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
-  if (!snapshot) return;
-
+  if (!snapshot) return 0;
+  auto inside = [&](const std::wstring& image) {
+    return std::any_of(folders.begin(), folders.end(), [&](const std::wstring& folder) {
+      return !folder.empty() && image.size() > folder.size() &&
+             platform::EqualsIgnoringCase(image.substr(0, folder.size()), folder);
+    });
+  };
+  std::vector<win::UniqueHandle> ended;
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof(entry);
   for (BOOL more = Process32FirstW(snapshot.get(), &entry); more; more = Process32NextW(snapshot.get(), &entry)) {
-    for (const std::wstring& name : names) {
-      if (!platform::EqualsIgnoringCase(entry.szExeFile, name)) continue;
-      win::UniqueHandle process(OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID));
-      // A process of another account with higher rights cannot be opened or ended: skipped.
-      if (process) TerminateProcess(process.get(), 0);
-      break;
-    }
+    if (std::none_of(names.begin(), names.end(),
+                     [&](const std::wstring& name) { return platform::EqualsIgnoringCase(entry.szExeFile, name); }))
+      continue;
+    // A process of another account with higher rights cannot be opened: skipped.
+    win::UniqueHandle process(
+        OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.th32ProcessID));
+    if (!process) continue;
+    wchar_t image[MAX_PATH * 2] = {};
+    DWORD length = MAX_PATH * 2;
+    if (!QueryFullProcessImageNameW(process.get(), 0, image, &length) || !inside(std::wstring(image, length))) continue;
+    if (TerminateProcess(process.get(), 0)) ended.push_back(std::move(process));
   }
+  const DWORD start = GetTickCount();
+  for (const win::UniqueHandle& process : ended) {
+    const DWORD spent = GetTickCount() - start;
+    (void)WaitForSingleObject(process.get(), spent < waitMs ? waitMs - spent : 0);  // one still exiting fails later writes
+  }
+  return static_cast<int>(ended.size());
 }

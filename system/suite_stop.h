@@ -23,7 +23,11 @@
 [[nodiscard]] bool WaitForServiceState(SC_HANDLE service, DWORD desiredState, SERVICE_STATUS* status,
                                        DWORD limitMs) noexcept;
 
-// Terminates, with exit code 0 and without waiting for them to end, every process whose executable
-// file name equals one of `names` (ASCII letters compared without regard to case, whole name, no
-// directory). Processes that cannot be opened with the terminate right are skipped.
-void KillSuiteProcesses(const std::vector<std::wstring>& names) noexcept;
+// Terminates, with exit code 0, every process whose executable file name equals one of `names`
+// (ASCII letters compared without regard to case, whole name) and whose image lies inside one of
+// `folders` (full paths ending with "\\"): another program's adb.exe elsewhere is left alone. Waits
+// up to `waitMs` in all for the ended processes to exit, so that their files can be replaced.
+// Processes that cannot be opened, or whose image path cannot be read, are skipped. Returns how
+// many were ended.
+int KillSuiteProcesses(const std::vector<std::wstring>& names, const std::vector<std::wstring>& folders,
+                       DWORD waitMs = 5000) noexcept;

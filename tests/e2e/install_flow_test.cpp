@@ -227,8 +227,9 @@ TEST_F(InstallFlow, InterruptedRunsResumeAndInstallIdenticalFiles) {
   RemoveRegistration();
   InstalledSuiteService service(false);
   ASSERT_TRUE(service.running()) << "no demo service, error " << service.error();
-  Process helper = RunningCopy(kBase + L"\\old-suite", L"QXLD_Helper.exe");
-  ASSERT_TRUE(helper.Running());
+  Process helper = RunningCopy(kBase + L"\\TavoPhoneAx", L"QXLD_Helper.exe");
+  Process bystander = RunningCopy(kBase + L"\\other-tool", L"QXLD_Helper.exe");  // the same name, not the suite's
+  ASSERT_TRUE(helper.Running() && bystander.Running());
   Installer installer;
   HWND window = installer.Window();
   ASSERT_NE(window, nullptr);
@@ -236,6 +237,7 @@ TEST_F(InstallFlow, InterruptedRunsResumeAndInstallIdenticalFiles) {
   ASSERT_TRUE(Eventually([&] { return DownloadPercent(window) >= 0 || Extracting(window) || OnFinishPage(window); }, 60000));
   EXPECT_EQ(SuiteServiceState(), static_cast<DWORD>(SERVICE_STOPPED));
   EXPECT_FALSE(helper.Running());
+  EXPECT_TRUE(bystander.Running()) << "a program of the suite's name outside its folder was ended";
   ASSERT_TRUE(Eventually([&] { return OnFinishPage(window); }, 180000)) << "the finish page never came";
   ExpectInstalledInto(kBase);
   ExpectRegistered(true, true, false);

@@ -58,18 +58,25 @@ TEST(StopSuiteService, GivesUpOnAServiceThatMakesNoProgress) {
   EXPECT_EQ(status.dwCheckPoint, 1u);
 }
 
-TEST(KillSuiteProcesses, EndsExactlyTheProcessesOfTheListedNames) {
+TEST(KillSuiteProcesses, EndsExactlyTheProcessesOfTheListedNamesInTheSuitesFolders) {
   testsupport::TempDir scratch(L"TavoKillTest");
-  // Separate folders: the file system does not tell adb.exe from ADB.EXE. The last two are not listed.
-  const std::pair<const wchar_t*, const wchar_t*> copies[] = {{L"lower", L"adb.exe"}, {L"upper", L"ADB.EXE"},
-                                                              {L"tavo", L"Tavo.exe"}, {L"tavo", L"Tavo.exe"},
-                                                              {L"prefixed", L"myadb.exe"}, {L"suffixed", L"adb.exe.bak"}};
+  // Separate folders: the file system does not tell adb.exe from ADB.EXE. The first four are
+  // listed names in the suite's folders; the others are not listed or lie elsewhere.
+  const std::pair<const wchar_t*, const wchar_t*> copies[] = {
+      {L"lower", L"adb.exe"},       {L"upper", L"ADB.EXE"},          {L"tavo", L"Tavo.exe"}, {L"tavo", L"Tavo.exe"},
+      {L"prefixed", L"myadb.exe"}, {L"suffixed", L"adb.exe.bak"}, {L"lowerelse", L"adb.exe"}};
   std::vector<Process> running;
   for (const auto& [folder, name] : copies) {
     running.push_back(RunningCopy(scratch.Wide() + folder, name));
     ASSERT_TRUE(running.back().started()) << "cannot start " << testing::PrintToString(std::wstring(name));
   }
-  KillSuiteProcesses({L"QXLD_Helper.exe", L"Tavo.exe", L"httpd.exe", L"http.exe", L"ZADAV2ad.exe", L"adb.exe", L"aapt.exe"});
+  std::vector<std::wstring> folders;
+  for (const wchar_t* folder : {L"lower\\", L"UPPER\\", L"tavo\\", L"prefixed\\", L"suffixed\\"})
+    folders.push_back(scratch.Wide() + folder);
+  EXPECT_EQ(KillSuiteProcesses({L"QXLD_Helper.exe", L"Tavo.exe", L"httpd.exe", L"http.exe", L"ZADAV2ad.exe",
+                                L"adb.exe", L"aapt.exe"},
+                               folders),
+            4);
   for (size_t i = 0; i < running.size(); ++i) {
     const std::wstring name = copies[i].second;
     DWORD exitCode = 1;
