@@ -41,6 +41,11 @@ bool HasRangeFrom(const std::vector<std::string>& ranges, std::int64_t first) {
   return std::any_of(ranges.begin(), ranges.end(), [&](const std::string& r) { return r.rfind(prefix, 0) == 0; });
 }
 
+// The whole file in one answer, as a server without ranges sends it.
+Script Whole(const std::string& content) {
+  return Script{Send(Header("200 OK", "Content-Length: " + std::to_string(content.size()) + "\r\n") + content)};
+}
+
 std::string RequestPath(const std::string& request) {
   const std::size_t begin = request.find(' ') + 1;
   return request.substr(begin, request.find(' ', begin) - begin);
@@ -133,7 +138,7 @@ TEST_F(DownloadEngine, CutConnectionsAndWrongAnswersStillEndByteIdentical) {
     if (!IsSegmentRequest(request)) return served;
     std::lock_guard<std::mutex> hold(mutex);
     const int segment = segmentRequests++;
-    if (segment == 0) return Script{Send(Header("200 OK", "Content-Length: 6000000\r\n") + content)};
+    if (segment == 0) return Whole(content);
     if (segment == 1) return Script{Send(Header("416 Range Not Satisfiable", "Content-Range: bytes */6000000\r\n"))};
     if (segment == 2) {
       const std::size_t wrong = RangeOf(request).rfind("0-", 0) == 0 ? 1 : 0;
@@ -257,9 +262,7 @@ TEST_F(DownloadEngine, Md5InTheUrlIsChecked) {
   const std::string md5 = testsupport::Md5Hex(content);
   ScriptServer ranges([&](const std::string& request, int) { return ServeContent(request, content); });
   // Without ranges the bytes are checked as they arrive.
-  ScriptServer whole([&](const std::string&, int) {
-    return Script{Send(Header("200 OK", "Content-Length: 7000000\r\n") + content)};
-  });
+  ScriptServer whole([&](const std::string&, int) { return Whole(content); });
   for (ScriptServer* server : {&ranges, &whole}) {
     EXPECT_EQ(Download(server->Url("/pkg.zip?md5=" + md5)), DL_OK);
     EXPECT_TRUE(Target() == content);
@@ -274,9 +277,7 @@ TEST_F(DownloadEngine, AHandedOverFileIsHeldWithTheDigestsOfItsBytes) {
   sha.Update(content.data(), content.size());
   const std::vector<std::uint8_t> sha256 = sha.Finish();
   ScriptServer ranged([&](const std::string& request, int) { return ServeContent(request, content); });
-  ScriptServer whole([&](const std::string&, int) {
-    return Script{Send(Header("200 OK", "Content-Length: 10000001\r\n") + content)};
-  });
+  ScriptServer whole([&](const std::string&, int) { return Whole(content); });
   StopEarly(content);
   handOver = true;
   for (auto [server, what] : {std::pair{&ranged, "resumed"}, {&ranged, "fresh"}, {&whole, "whole"}}) {

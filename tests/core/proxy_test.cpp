@@ -52,8 +52,7 @@ TEST(ProxySettings, ADownloadThroughARealForwardProxyArrivesByteIdentical) {
   ASSERT_TRUE(proxy.Start(L"/usr/bin/tinyproxy", {L"-d", L"-c", platform::FromUtf8((work.Path() / "tinyproxy.conf").string())}));
   bool ready = false;
   for (std::uint32_t start = platform::TickCount(); !ready && platform::TickCount() - start < 20000;) {
-    platform::UniqueSocket probe(testsupport::NewTcpSocket());
-    ready = testsupport::Connect(probe.Get(), testsupport::Loopback(), port);
+    ready = platform::UniqueSocket(testsupport::ConnectLoopback(port)).Valid();
     if (!ready) platform::SleepMs(20);
   }
   ASSERT_TRUE(ready) << "tinyproxy did not start";

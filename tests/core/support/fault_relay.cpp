@@ -41,7 +41,7 @@ std::string Rewritten(const std::string& request, bool stripRanges) {
 
 FaultProxy::FaultProxy(std::uint16_t upstreamPort, FaultRules rules) : upstreamPort_(upstreamPort), rules_(rules) {
   (void)platform::NetStartup();
-  listener_ = Listen(Loopback(), 0, port_);
+  listener_ = Listen(0, port_);
   if (listener_ == platform::kInvalidSocket) {
     port_ = 0;
     return;
@@ -91,7 +91,7 @@ void FaultProxy::AcceptLoop() {
         continue;
       }
       std::uint16_t same = port_;
-      listener_ = Listen(Loopback(), port_, same);
+      listener_ = Listen(port_, same);
       if (listener_ == platform::kInvalidSocket) platform::SleepMs(10);
       continue;
     }
@@ -121,9 +121,8 @@ void FaultProxy::Relay(platform::Socket clientSocket, int index) {
   }
   if (Cut() || (rules_.latencyMs && !Wait(3 * rules_.latencyMs))) return;
 
-  platform::UniqueSocket upstream(NewTcpSocket());
-  if (!upstream.Valid() || !Connect(upstream.Get(), Loopback(), upstreamPort_)) return;
-  (void)platform::SetNoDelay(upstream.Get());
+  platform::UniqueSocket upstream(ConnectLoopback(upstreamPort_));
+  if (!upstream.Valid()) return;
   const std::string forwarded = Rewritten(request, rules_.stripRanges);
   if (!SendAll(upstream.Get(), forwarded.data(), forwarded.size())) return;
 

@@ -15,14 +15,14 @@ namespace testsupport {
 std::uint16_t UnusedPort() {
   platform::NetLibrary library;  // Winsock must be up for Listen on Windows
   std::uint16_t port = 0;
-  platform::UniqueSocket(Listen(Loopback(), 0, port)).Reset();
+  platform::UniqueSocket(Listen(0, port)).Reset();
   return port;
 }
 
 ScriptServer::ScriptServer(Handler handler) : handler_(std::move(handler)) {
   // The server side needs the socket library too (a no-op natively).
   (void)platform::NetStartup();
-  listener_ = Listen(Loopback(), 0, port_);
+  listener_ = Listen(0, port_);
   if (listener_ != platform::kInvalidSocket) acceptor_ = std::thread([this] { AcceptLoop(); });
 }
 
