@@ -108,24 +108,16 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
 
 DownloadResult CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstring& header,
                                                std::size_t limit, std::string& body) {
-  const std::int64_t length = ParseContentSize(header);
-  std::wstring named;
-  const bool sized = length > 0 || FindField(header, L"Content-Length", named);
-  if (length > static_cast<std::int64_t>(limit)) return DL_TOO_LARGE;
+  // The connection keeps to the body's framing: its end is the end of the file.
+  if (ParseContentSize(header) > static_cast<std::int64_t>(limit)) return DL_TOO_LARGE;
   body.clear();
   char block[4096];
   for (;;) {
-    if (sized && static_cast<std::int64_t>(body.size()) >= length) break;
     DownloadResult failure = DL_OK;
     const int n = connection.Receive(block, sizeof block, failure);
     if (n < 0) return failure;
-    if (n == 0) {
-      if (sized) return DL_RECV_FAILED;  // cut short
-      break;
-    }
+    if (n == 0) return DL_OK;
     body.append(block, static_cast<std::size_t>(n));
     if (body.size() > limit) return DL_TOO_LARGE;
   }
-  if (sized) body.resize(static_cast<std::size_t>(length));
-  return DL_OK;
 }

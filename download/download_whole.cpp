@@ -65,19 +65,22 @@ DownloadResult CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& c
   std::int64_t have = 0;
   DownloadResult code = DL_OK;
   for (;;) {
-    if (expected > 0 && have >= expected) break;
     DownloadResult failure = DL_OK;
     const int n = connection->Receive(buffer.data(), buffer.size(), failure);
     if (n == 0) {
-      // The end of the stream ends an unsized file; a sized one came short.
-      if (expected > 0) code = DL_RECV_FAILED;
+      // The body's end: a sized file must have come whole.
+      if (expected > 0 && have != expected) code = DL_RECV_FAILED;
       break;
     }
     if (n < 0) {
       code = failure;
       break;
     }
-    const std::int64_t keep = expected > 0 ? std::min<std::int64_t>(n, expected - have) : n;
+    const std::int64_t keep = n;
+    if (expected > 0 && have + keep > expected) {
+      code = DL_RECV_FAILED;  // longer than the file: not the file
+      break;
+    }
     if (!part.Write(buffer.data(), static_cast<std::size_t>(keep))) {
       code = DL_PART_OPEN_FAILED;
       break;

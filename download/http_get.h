@@ -3,7 +3,7 @@
 // byte ranges on up to four connections into part files that survive a failed run, rebalances
 // the ranges when a connection is slow, then joins and checks them.
 //
-// There is no TLS, no chunked coding and no connection reuse. Failures are result codes
+// There is no TLS and no connection reuse; chunked bodies are decoded. Failures are result codes
 // (download_result.h); the first failure that ends a download is its result.
 #pragma once
 

@@ -119,7 +119,8 @@ int CHttpGet::ParseContentSize(const std::wstring& header) {
   if (FindField(header, L"Content-Range", value)) {
     const std::size_t slash = value.find(L'/');
     if (slash != std::wstring::npos) value.erase(0, slash + 1);
-  } else if (!FindField(header, L"Content-Length", value)) {
+  } else if (FindField(header, L"Transfer-Encoding", value) || !FindField(header, L"Content-Length", value)) {
+    // A transfer coding frames the body: a Content-Length next to it means nothing.
     return 0;
   }
   return ParseSizeValue(platform::ToAnsi(value));

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <random>
 
@@ -177,6 +178,54 @@ TEST_F(DownloadEngine, ARerunResumesThePartsOfTheSameFileOnly) {
     EXPECT_EQ(HasRangeFrom(ranges, 5001234), c.resumes);
     EXPECT_FALSE(HasRangeFrom(ranges, 5000000) && c.resumes);
   }
+}
+
+// Each first answer is framed in its own way; a broken one fails that attempt only, and the
+// retry's plain answer is what arrives. Framing bytes never reach the file or the small body.
+TEST_F(DownloadEngine, BodiesAreTakenAsTheirFramingSays) {
+  const std::string content = "hello, wonderful world", md5 = testsupport::Md5Hex(content);  // 0x16 bytes
+  const std::string chunked = Header("200 OK", "Transfer-Encoding: chunked\r\n");
+  const struct { std::string answer; bool retried; } cases[] = {
+      {chunked + "5\r\nhello\r\n11;x=\"1\"\r\n, wonderful world\r\n0\r\nT: 1\r\n\r\n", false},
+      {Header("200 OK", "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n") + "16 \r\n" + content + "\r\n0\r\n\r\n", false},
+      {Header("100 Continue") + Header("103 Early Hints", "Link: </a>\r\n") + ServeContent("", content)[0].bytes, false},
+      {Header("200 OK") + content, false},
+      {Header("200 OK", "Content-Length: 22\r\n") + content + "!!", false},
+      {chunked + "16\r\nhello", true},
+      {chunked + "16\r\n" + content + "XX0\r\n\r\n", true},
+      {chunked + "zz\r\n" + content + "\r\n0\r\n\r\n", true},
+      {chunked + "1000000000000016\r\n" + content + "\r\n0\r\n\r\n", true},
+      {chunked + "16\r\n" + content + "\r\n", true},
+      {Header("200 OK", "Content-Length: 22\r\n") + "hello", true},
+      {Header("200 OK", "Content-Length: 2x\r\n") + content, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    for (bool small : {false, true}) {
+      ScriptServer server([&](const std::string& request, int index) {
+        return index == 0 ? Script{Send(c.answer)} : ServeContent(request, content);
+      });
+      std::string body;
+      if (small)
+        EXPECT_EQ(FetchSmallFile(FromUtf8(server.Url("/pkg.zip")), 100, body, nullptr, timing), DL_OK);
+      else
+        EXPECT_EQ(Download(server.Url("/pkg.zip?md5=" + md5), 1), DL_OK);
+      EXPECT_EQ(small ? body : Target(), content);
+      EXPECT_EQ(server.Requests().size() > 1, c.retried);
+    }
+  }
+  // Ranged answers in chunks, one byte and the rest, to the probe and both pieces.
+  const std::string large = testsupport::MakeContent(6000000);
+  ScriptServer ranged([&](const std::string& request, int) {
+    const std::string bytes = ServeContent(request, large)[0].bytes;
+    const std::string data = bytes.substr(bytes.find("\r\n\r\n") + 4);
+    char size[20];
+    std::snprintf(size, sizeof size, "%zx\r\n", data.size() - 1);
+    return Script{Send(bytes.substr(0, bytes.find("Content-Length:")) + "Transfer-Encoding: chunked\r\n\r\n1\r\n" +
+                       data.substr(0, 1) + "\r\n" + size + data.substr(1) + "\r\n0\r\n\r\n")};
+  });
+  EXPECT_EQ(Download(ranged.Url("/pkg.zip"), 1), DL_OK);
+  EXPECT_TRUE(Target() == large);
 }
 
 TEST_F(DownloadEngine, StopAndDiscardDeletesEveryPart) {
