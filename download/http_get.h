@@ -89,8 +89,8 @@ class CHttpGet {
   // The value of the Location field (any letter case, at the start of a header line), or empty.
   static std::wstring ParseLocation(const char* header);
   // The size named by Content-Range (its part after "/") or else by Content-Length; 0 when
-  // neither names a size from 1 to 2,147,483,647.
-  static int ParseContentSize(const std::wstring& header);
+  // neither names a size from 1 to 2^63 - 1.
+  static std::int64_t ParseContentSize(const std::wstring& header);
   // The value of header field `name` (any letter case, at the start of a line) without leading
   // blanks, up to the end of its line; false when the field is absent.
   [[nodiscard]] static bool FindField(const std::wstring& header, const wchar_t* name, std::wstring& value);

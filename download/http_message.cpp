@@ -23,9 +23,9 @@ int LeadingPort(const std::wstring& text) {
   return static_cast<int>(value);
 }
 
-// A size is a decimal from 1 to 2,147,483,647 after optional blanks and sign; reading stops at
-// the first non-digit. Anything else (no digits, negative, too large) is no size.
-int ParseSizeValue(const std::string& text) {
+// A size is a decimal from 1 to 2^63 - 1 after optional blanks and sign; reading stops at the
+// first non-digit. Anything else (no digits, negative, too large) is no size.
+std::int64_t ParseSizeValue(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
@@ -34,11 +34,11 @@ int ParseSizeValue(const std::string& text) {
   bool digits = false;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     digits = true;
+    if (value > (INT64_MAX - (text[i] - '0')) / 10) return 0;
     value = value * 10 + (text[i] - '0');
-    if (value > INT_MAX) return 0;
   }
   if (!digits || negative) return 0;
-  return static_cast<int>(value);
+  return value;
 }
 
 }  // namespace
@@ -114,7 +114,7 @@ std::wstring CHttpGet::ParseLocation(const char* header) {
   return value;
 }
 
-int CHttpGet::ParseContentSize(const std::wstring& header) {
+std::int64_t CHttpGet::ParseContentSize(const std::wstring& header) {
   std::wstring value;
   if (FindField(header, L"Content-Range", value)) {
     const std::size_t slash = value.find(L'/');

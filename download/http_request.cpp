@@ -88,7 +88,7 @@ std::int64_t RangeFirstByte(const std::wstring& value) {
   const std::size_t digits = i;
   while (i < value.size() && value[i] >= L'0' && value[i] <= L'9') ++i;
   std::uint64_t first = 0;
-  if (i >= value.size() || value[i] != L'-' || !platform::ParseDecimal(value.substr(digits, i - digits), INT32_MAX, first))
+  if (i >= value.size() || value[i] != L'-' || !platform::ParseDecimal(value.substr(digits, i - digits), INT64_MAX, first))
     return -1;
   return static_cast<std::int64_t>(first);
 }

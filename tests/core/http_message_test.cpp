@@ -64,8 +64,9 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
       {L"Content-Range: bytes 0-1/*\r\nContent-Length: 2\r\n", 0},  // an unknown total is no size
       {L"X-Original-Content-Length: 99\r\n", 0},
       {L"Content-Length: 2147483647\r\n", 2147483647},
-      {L"Content-Length: 2147483648\r\n", 0},
-      {L"Content-Length: 4294967297\r\n", 0},  // would wrap to 1 in 32 bits
+      {L"Content-Length: 4294967297\r\n", 4294967297},  // not 1, as 32 bits would wrap it
+      {L"Content-Range: bytes 0-1/5368709120\r\n", 5368709120},
+      {L"Content-Length: 9223372036854775808\r\n", 0},
       {L"Content-Length: 99999999999999999999999\r\n", 0},
       {L"Content-Length: -5\r\n", 0},
       {L"Content-Length: abc\r\n", 0},
