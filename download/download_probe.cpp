@@ -41,7 +41,7 @@ DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswe
     for (;;) {
       answer = ProbeAnswer{};
       location.clear();
-      const DownloadResult code = ProbeOnce(to, smallLimit, answer, location);
+      const DownloadResult code = ProbeOnce(to, smallLimit, answer, location, backoff);
       if (code == DL_OK) break;
       if (IsFinal(code)) return code;
       if (!KeepTrying(code, backoff, "probe")) return FailureOr(code);
@@ -54,7 +54,7 @@ DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswe
 }
 
 DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
-                                           std::wstring& location) {
+                                           std::wstring& location, Backoff& backoff) {
   auto connection = std::make_unique<HttpConnection>(stop_, Limits());
   std::string address;
   if (!to.proxy.host.empty())
@@ -69,7 +69,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
 
   const std::wstring header = platform::FromAnsi(bytes);
   const int status = StatusCode(bytes);
-  if (status == 404 || status == 403) return DL_HTTP_DENIED;
+  if (status >= 400) backoff.AtLeast(RetryAfterMs(bytes));
   if (IsRedirect(status)) {
     location = ParseLocation(bytes.c_str());
     std::size_t end = location.size();
@@ -85,7 +85,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
     answer.validator = L"Last-Modified: " + value;
 
   if (smallLimit) {
-    if (status != 200) return DL_RECV_FAILED;
+    if (status != 200) return StatusFailure(status);
     return ReadSmallBody(*connection, header, smallLimit, answer.text);
   }
   if (status == 206) {
@@ -99,7 +99,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
     answer.total = ParseContentSize(header);
     answer.body = std::move(connection);
   } else {
-    return DL_RECV_FAILED;  // 5xx and other answers: another attempt may do better
+    return StatusFailure(status);  // 5xx, 408 and 429: another attempt may do better
   }
   platform::Log("size %lld%s, %s", static_cast<long long>(answer.total), answer.ranges ? ", ranges" : ", no ranges",
                 answer.validator.empty() ? "no validator" : platform::ToUtf8(answer.validator).c_str());

@@ -6,7 +6,7 @@
 
 enum DownloadResult : int {
   DL_OK = 1,
-  DL_HTTP_DENIED = 2,          // a status line named 404 or 403
+  DL_HTTP_DENIED = 2,          // a client error no retry mends (4xx but 408 and 429)
   DL_BAD_URL = 4,              // no host, path or file name, not http (also after five redirects in a row)
   DL_STOPPED = 5,              // the callback asked the workers to stop
   DL_CHECKSUM_MISMATCH = 6,    // the joined file's MD5 differs from the URL's md5 value

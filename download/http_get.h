@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ struct SpeedMeter {
 
 // How long the engine keeps trying. Attempts that move bytes refill the budget; without any
 // progress it retries for retryBudgetMs, pausing firstPauseMs, doubling up to maxPauseMs, each
-// pause jittered by up to a quarter. Tests shorten these; the product keeps the defaults.
+// pause jittered by up to a quarter. A server's Retry-After on a 429 or 503 lengthens the next
+// pause, never beyond the budget. Tests shorten these; the product keeps the defaults.
 struct DownloadTiming {
   std::uint32_t retryBudgetMs = 120000;
   std::uint32_t firstPauseMs = 500;
@@ -42,6 +44,9 @@ struct DownloadTiming {
   std::uint32_t silenceMs = 10000;  // a read that gets nothing for this long fails
   std::uint32_t stalledMs = 3000;   // no byte for longer: DownloadStatus::stalled
   std::uint32_t tickMs = 250;       // status reports
+  // How a pause between attempts is waited: empty (the product) waits on the stop signal; a test
+  // may note the pause and return at once. Called from any worker; true when the download stops.
+  std::function<bool(std::uint32_t ms)> pause;
 };
 
 // One download request in full; DownloadFile is its short form.
