@@ -34,7 +34,8 @@ DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswe
   std::wstring current = request_.url;
   for (int probe = 0; probe < kMaxProbes; ++probe) {
     Endpoint to;
-    if (!to.Parse(current)) return DL_BAD_URL;
+    const DownloadResult parsed = to.Parse(current);
+    if (parsed != DL_OK) return parsed;
     final = to;
     Backoff backoff(timing_, static_cast<unsigned>(probe) * 7919u + platform::TickCount());
     std::wstring location;

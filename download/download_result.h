@@ -26,6 +26,7 @@ enum DownloadResult : int {
   DL_UNSAFE_NAME = 22,         // the final URL's file name is not a plain file name
   DL_NO_SIZE = 23,             // no size from the final address and no md5 to check the bytes by
   DL_TOO_LARGE = 24,           // a small file's body is larger than its limit
+  DL_URL_USERINFO = 25,        // the address names a user or password ("user:pw@host"), never sent
 };
 
 // The code's name, for diagnostics and the command-line harness; "unknown" for another number.

@@ -33,8 +33,9 @@ struct Endpoint {
   std::wstring fileName;
   platform::ProxyChoice proxy;
 
-  // False for what no request can go to: not http, no host or no path.
-  [[nodiscard]] bool Parse(const std::wstring& text);
+  // DL_BAD_URL for what no request can go to (not http, no host or no path), DL_URL_USERINFO for
+  // an address with a user or password; else DL_OK.
+  [[nodiscard]] DownloadResult Parse(const std::wstring& text);
   std::wstring ConnectHost() const;
   int ConnectPort() const { return proxy.host.empty() ? port : proxy.port; }
   // The request line's target (the absolute URL through a proxy) and the Host field's value

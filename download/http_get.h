@@ -84,8 +84,8 @@ class CHttpGet {
 
   // --- URL and header text (no connection) ---
 
-  // Splits "http://host[:port]/path?query": host (no port), path from the first "/" with the
-  // query, file name after the last "/" cut before its last "?", port (80 when none is named,
+  // Splits "http://host[:port]/path?query#fragment": host (no port; an IPv6 literal in its
+  // brackets), path from the first "/" with the query and without the fragment, file name after the last "/" cut before its last "?", port (80 when none is named,
   // 0 when ":" has no digits). Fields that are absent come back empty.
   static void ParseUrl(const std::wstring& url, std::wstring& host, std::wstring& path, std::wstring& fileName,
                        int& port);
@@ -142,7 +142,7 @@ class CHttpGet {
                                             std::wstring* finalUrl = nullptr,
                                             const DownloadTiming& timing = DownloadTiming());
 
-// The md5 an address names: what follows its first "md5=" (the vendor's "...?md5=HEX"), empty
+// The md5 an address names: what follows its first "md5=" up to a "#" (the vendor's "...?md5=HEX"), empty
 // when it names none. The engine checks the file by it; the installer checks a package by it.
 std::wstring Md5OfUrl(const std::wstring& url);
 

@@ -1,4 +1,5 @@
 // URL splitting and the header fields the engine acts on. No connection is made here.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -53,11 +54,14 @@ void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstrin
 
   const std::size_t scheme = text.find(L"http://");
   if (scheme != std::wstring::npos) text.erase(0, scheme + 7);
+  text.erase(std::min(text.find(L'#'), text.size()));  // a fragment never leaves the client
 
   const std::size_t slash = text.find(L'/');
   const std::wstring hostPort = slash == std::wstring::npos ? std::wstring() : text.substr(0, slash);
+  // An IPv6 literal keeps its brackets; its colons are not the port's.
   const std::size_t colon = hostPort.rfind(L':');
-  if (colon != std::wstring::npos) {
+  const std::size_t bracket = hostPort.rfind(L']');
+  if (colon != std::wstring::npos && (bracket == std::wstring::npos || colon > bracket)) {
     host = hostPort.substr(0, colon);
     port = LeadingPort(hostPort.substr(colon + 1));
   } else {
@@ -77,8 +81,9 @@ void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstrin
 }
 
 std::wstring Md5OfUrl(const std::wstring& url) {
-  const std::size_t at = url.find(L"md5=");
-  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
+  const std::wstring address = url.substr(0, url.find(L'#'));  // a fragment is no part of it
+  const std::size_t at = address.find(L"md5=");
+  return at == std::wstring::npos ? std::wstring() : address.substr(at + 4);
 }
 
 bool CHttpGet::StatusLineHas(const std::wstring& header, const wchar_t* code) {

@@ -24,21 +24,25 @@ std::string Start(const Endpoint& to) {
 
 }  // namespace
 
-bool Endpoint::Parse(const std::wstring& text) {
+DownloadResult Endpoint::Parse(const std::wstring& text) {
   // Another scheme (https, ftp) would be read as a host named after it: refuse it here.
   const std::size_t scheme = text.find(L"://");
   if (scheme != std::wstring::npos && !platform::EqualsIgnoringCase(text.substr(0, scheme), L"http")) {
     std::size_t blank = 0;
     while (blank < scheme && (text[blank] == L' ' || text[blank] == L'\t')) ++blank;
-    if (!platform::EqualsIgnoringCase(text.substr(blank, scheme - blank), L"http")) return false;
+    if (!platform::EqualsIgnoringCase(text.substr(blank, scheme - blank), L"http")) return DL_BAD_URL;
   }
   url = text;
   CHttpGet::ParseUrl(text, host, path, fileName, port);
-  if (host.empty() || path.empty() || port < 1 || port > 65535) return false;
+  // Credentials in an address would go out in the clear: refused, not sent and not dropped.
+  const std::size_t authority = scheme == std::wstring::npos ? 0 : scheme + 3;
+  const std::size_t at = text.find(L'@', authority);
+  if (at != std::wstring::npos && at < text.find_first_of(L"/?#", authority)) return DL_URL_USERINFO;
+  if (host.empty() || path.empty() || port < 1 || port > 65535) return DL_BAD_URL;
   // The URL without blanks around it, the way requests name it.
   url = L"http://" + host + (port == 80 ? L"" : L":" + std::to_wstring(port)) + path;
   proxy = platform::ProxyFor(url);
-  return true;
+  return DL_OK;
 }
 
 std::wstring Endpoint::ConnectHost() const {

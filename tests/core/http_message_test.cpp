@@ -30,7 +30,10 @@ TEST(ParseUrl, SplitsHostPortPathAndFileName) {
       {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},  // never wraps into a valid port
       {L"http://srv", L"", L"", L"", 80},
       {L"http://srv/dir/", L"srv", L"/dir/", L"", 80},
+      {L"http://[2001:db8::1]:8080/a%20b.zip?md5=AB#x?y/z", L"[2001:db8::1]", L"/a%20b.zip?md5=AB", L"a%20b.zip", 8080},
+      {L"http://[::1]/a.zip", L"[::1]", L"/a.zip", L"a.zip", 80},
   };
+  EXPECT_EQ(Md5OfUrl(L"http://h/a.zip?md5=AB#md5=CD"), L"AB");
   for (const auto& c : cases) {
     std::wstring host, path, file;
     int port = 0;

@@ -23,11 +23,11 @@ int Get(const std::string& url, const testsupport::TempDir& dir) { return testsu
 TEST(HttpRequest, ProbeAndSegmentLeaveInOneSendWithThePortInHost) {
   const std::string content = testsupport::MakeContent(1000);
   ScriptServer server([&](const std::string& request, int index) {
-    if (index == 0) return Script{Send(Header("302 Found", "Location: /download/T.zip?k=2\r\n"))};
+    if (index == 0) return Script{Send(Header("302 Found", "Location: /download/T.zip?k=2#x\r\n"))};
     return testsupport::ServeContent(request, content);
   });
   testsupport::TempDir dir;
-  ASSERT_EQ(Get(server.Url("/consezip/T.zip?k=1"), dir), DL_OK);
+  ASSERT_EQ(Get(server.Url("/consezip/T.zip?k=1#top"), dir), DL_OK);
   const std::string host = "Host: 127.0.0.1:" + std::to_string(server.Port()) + "\r\nAccept: */*\r\n";
   const std::vector<std::string> expected = {
       "GET /consezip/T.zip?k=1 HTTP/1.1\r\n" + host + kBrowserAgent + "Range: bytes=0-1\r\n\r\n",
@@ -81,6 +81,7 @@ TEST(HttpRequest, AnswersThatEndTheDownloadBeforeAnyFileIsMadeAndNoServerAtAll) 
   }
   testsupport::TempDir dir;  // and no server at all
   EXPECT_EQ(Get("http://127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/a.zip", dir), DL_CONNECT_FAILED);
+  EXPECT_EQ(Get("http://u:pw@127.0.0.1:" + std::to_string(testsupport::UnusedPort()) + "/a.zip", dir), DL_URL_USERINFO);
   EXPECT_TRUE(testsupport::ReadFiles(dir).empty());
 }
 
