@@ -127,7 +127,7 @@ InstallResult Ending(InstallOutcome outcome) {
 
 // Where the vendor publishes the package's detached signature: the final address's path with
 // ".sig" appended, the query left off.
-std::wstring SignatureUrl(const std::wstring& finalUrl) { return finalUrl.substr(0, finalUrl.find(L'?')) + L".sig"; }
+std::wstring SignatureUrl(const std::wstring& finalUrl) { return finalUrl.substr(0, finalUrl.find_first_of(L"?#")) + L".sig"; }
 
 // MD5 and SHA-256 of the whole held file from one read of it; false when it cannot be read.
 bool DigestPackage(platform::SharedReadFile& package, std::wstring& md5Hex, std::vector<std::uint8_t>& sha256) {

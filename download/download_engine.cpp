@@ -1,6 +1,7 @@
 // The engine's run: probe, name the target, fetch (in pieces or whole), with retries by time and
 // a ticker that reports status; the first failure that ends the download is its result.
 #include <algorithm>
+#include <utility>
 
 #include "download/engine.h"
 #include "platform/clock.h"
@@ -44,9 +45,10 @@ std::uint32_t Backoff::Next() {
   next_ = std::min(timing_.maxPauseMs, std::max<std::uint32_t>(1, next_ * 2));
   // Jitter keeps the four workers (and other installers) from retrying in step.
   const std::uint32_t quarter = base / 4;
-  if (quarter == 0) return base;
+  if (quarter == 0) return std::max(std::exchange(least_, 0), base);
   std::uniform_int_distribution<std::uint32_t> spread(0, 2 * quarter);
-  return base - quarter + spread(random_);
+  const std::uint32_t least = std::exchange(least_, 0);
+  return std::max(least, base - quarter + spread(random_));
 }
 
 CHttpGet::Engine::Engine(const DownloadRequest& request) : request_(request), timing_(request_.timing) {}
@@ -79,9 +81,9 @@ bool CHttpGet::Engine::KeepTrying(DownloadResult code, Backoff& backoff, const c
                   idle);
     return false;
   }
-  const std::uint32_t pause = backoff.Next();
+  const std::uint32_t pause = std::min(backoff.Next(), timing_.retryBudgetMs);
   platform::Log("%s failed: %d %s; next attempt in %u ms", what, code, DownloadResultName(code), pause);
-  return !stop_.Wait(pause);
+  return !(timing_.pause ? timing_.pause(pause) : stop_.Wait(pause));
 }
 
 void CHttpGet::Engine::HandleAnswer(int answer) {

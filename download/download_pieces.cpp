@@ -324,7 +324,7 @@ DownloadResult CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) 
   }
   for (;;) {
     bool moved = false;
-    const DownloadResult code = PieceAttempt(piece, part, hash.get(), slot, moved);
+    const DownloadResult code = PieceAttempt(piece, part, hash.get(), slot, moved, backoff);
     if (code == DL_OK) break;
     if (moved) backoff.Reset();
     if (code == DL_PART_OPEN_FAILED || code == DL_PART_READ_FAILED || code == DL_HTTP_DENIED) return code;
@@ -343,7 +343,7 @@ DownloadResult CHttpGet::Engine::RunPiece(Piece& piece, int slot, double& rate) 
 }
 
 DownloadResult CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
-                                              bool& moved) {
+                                              bool& moved, Backoff& backoff) {
   std::int64_t from = 0, end = 0;
   {
     std::lock_guard<std::mutex> own(piece.mutex);
@@ -370,7 +370,9 @@ DownloadResult CHttpGet::Engine::PieceAttempt(Piece& piece, platform::HeldFile& 
   platform::Log("bytes %lld-%lld: %s", static_cast<long long>(from), static_cast<long long>(end),
                 header.substr(0, header.find("\r\n")).c_str());
   const int status = StatusCode(header);
-  if (status == 404 || status == 403) return DL_HTTP_DENIED;
+  backoff.AtLeast(RetryAfterMs(header));
+  // A 416 says the range does not fit the file the probe saw: asked again, not final.
+  if (status != 206 && status != 416 && status >= 400) return StatusFailure(status);
   // Only the range asked for may go into the part file: a 200 with the whole file, a 416 error
   // page or a range starting elsewhere would land at the piece's offset and corrupt the join.
   std::wstring value;

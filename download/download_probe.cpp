@@ -34,14 +34,15 @@ DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswe
   std::wstring current = request_.url;
   for (int probe = 0; probe < kMaxProbes; ++probe) {
     Endpoint to;
-    if (!to.Parse(current)) return DL_BAD_URL;
+    const DownloadResult parsed = to.Parse(current);
+    if (parsed != DL_OK) return parsed;
     final = to;
     Backoff backoff(timing_, static_cast<unsigned>(probe) * 7919u + platform::TickCount());
     std::wstring location;
     for (;;) {
       answer = ProbeAnswer{};
       location.clear();
-      const DownloadResult code = ProbeOnce(to, smallLimit, answer, location);
+      const DownloadResult code = ProbeOnce(to, smallLimit, answer, location, backoff);
       if (code == DL_OK) break;
       if (IsFinal(code)) return code;
       if (!KeepTrying(code, backoff, "probe")) return FailureOr(code);
@@ -54,7 +55,7 @@ DownloadResult CHttpGet::Engine::ResolveFinal(std::size_t smallLimit, ProbeAnswe
 }
 
 DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
-                                           std::wstring& location) {
+                                           std::wstring& location, Backoff& backoff) {
   auto connection = std::make_unique<HttpConnection>(stop_, Limits());
   std::string address;
   if (!to.proxy.host.empty())
@@ -69,7 +70,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
 
   const std::wstring header = platform::FromAnsi(bytes);
   const int status = StatusCode(bytes);
-  if (status == 404 || status == 403) return DL_HTTP_DENIED;
+  if (status >= 400) backoff.AtLeast(RetryAfterMs(bytes));
   if (IsRedirect(status)) {
     location = ParseLocation(bytes.c_str());
     std::size_t end = location.size();
@@ -85,7 +86,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
     answer.validator = L"Last-Modified: " + value;
 
   if (smallLimit) {
-    if (status != 200) return DL_RECV_FAILED;
+    if (status != 200) return StatusFailure(status);
     return ReadSmallBody(*connection, header, smallLimit, answer.text);
   }
   if (status == 206) {
@@ -99,7 +100,7 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
     answer.total = ParseContentSize(header);
     answer.body = std::move(connection);
   } else {
-    return DL_RECV_FAILED;  // 5xx and other answers: another attempt may do better
+    return StatusFailure(status);  // 5xx, 408 and 429: another attempt may do better
   }
   platform::Log("size %lld%s, %s", static_cast<long long>(answer.total), answer.ranges ? ", ranges" : ", no ranges",
                 answer.validator.empty() ? "no validator" : platform::ToUtf8(answer.validator).c_str());
@@ -108,24 +109,16 @@ DownloadResult CHttpGet::Engine::ProbeOnce(const Endpoint& to, std::size_t small
 
 DownloadResult CHttpGet::Engine::ReadSmallBody(HttpConnection& connection, const std::wstring& header,
                                                std::size_t limit, std::string& body) {
-  const std::int64_t length = ParseContentSize(header);
-  std::wstring named;
-  const bool sized = length > 0 || FindField(header, L"Content-Length", named);
-  if (length > static_cast<std::int64_t>(limit)) return DL_TOO_LARGE;
+  // The connection keeps to the body's framing: its end is the end of the file.
+  if (ParseContentSize(header) > static_cast<std::int64_t>(limit)) return DL_TOO_LARGE;
   body.clear();
   char block[4096];
   for (;;) {
-    if (sized && static_cast<std::int64_t>(body.size()) >= length) break;
     DownloadResult failure = DL_OK;
     const int n = connection.Receive(block, sizeof block, failure);
     if (n < 0) return failure;
-    if (n == 0) {
-      if (sized) return DL_RECV_FAILED;  // cut short
-      break;
-    }
+    if (n == 0) return DL_OK;
     body.append(block, static_cast<std::size_t>(n));
     if (body.size() > limit) return DL_TOO_LARGE;
   }
-  if (sized) body.resize(static_cast<std::size_t>(length));
-  return DL_OK;
 }

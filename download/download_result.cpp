@@ -24,6 +24,7 @@ const char* DownloadResultName(DownloadResult code) noexcept {
     case DL_UNSAFE_NAME: return "DL_UNSAFE_NAME";
     case DL_NO_SIZE: return "DL_NO_SIZE";
     case DL_TOO_LARGE: return "DL_TOO_LARGE";
+    case DL_URL_USERINFO: return "DL_URL_USERINFO";
   }
   return "unknown";
 }

@@ -6,7 +6,7 @@
 
 enum DownloadResult : int {
   DL_OK = 1,
-  DL_HTTP_DENIED = 2,          // a status line named 404 or 403
+  DL_HTTP_DENIED = 2,          // a client error no retry mends (4xx but 408 and 429)
   DL_BAD_URL = 4,              // no host, path or file name, not http (also after five redirects in a row)
   DL_STOPPED = 5,              // the callback asked the workers to stop
   DL_CHECKSUM_MISMATCH = 6,    // the joined file's MD5 differs from the URL's md5 value
@@ -26,6 +26,7 @@ enum DownloadResult : int {
   DL_UNSAFE_NAME = 22,         // the final URL's file name is not a plain file name
   DL_NO_SIZE = 23,             // no size from the final address and no md5 to check the bytes by
   DL_TOO_LARGE = 24,           // a small file's body is larger than its limit
+  DL_URL_USERINFO = 25,        // the address names a user or password ("user:pw@host"), never sent
 };
 
 // The code's name, for diagnostics and the command-line harness; "unknown" for another number.

@@ -17,7 +17,7 @@ DownloadResult CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> f
     platform::HeldFile part;
     FileDigests digests = NewDigests();
     bool moved = false;
-    code = WholeAttempt(connection, part, digests, moved);
+    code = WholeAttempt(connection, part, digests, moved, backoff);
     connection.reset();
     if (code == DL_OK) {
       digests_ = std::move(digests);
@@ -37,7 +37,7 @@ DownloadResult CHttpGet::Engine::DownloadWhole(std::unique_ptr<HttpConnection> f
 }
 
 DownloadResult CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
-                                              FileDigests& digests, bool& moved) {
+                                              FileDigests& digests, bool& moved, Backoff& backoff) {
   std::int64_t expected = total_;
   if (!connection) {
     connection = std::make_unique<HttpConnection>(stop_, Limits());
@@ -52,9 +52,11 @@ DownloadResult CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& c
       return code;
     platform::Log("GET %s: %s", platform::ToUtf8(final_.url).c_str(), header.substr(0, header.find("\r\n")).c_str());
     const int status = StatusCode(header);
-    if (status == 404 || status == 403) return DL_HTTP_DENIED;
     // Only a 200 carries the file itself; an error page must never become the package.
-    if (status != 200) return DL_RECV_FAILED;
+    if (status != 200) {
+      backoff.AtLeast(RetryAfterMs(header));
+      return StatusFailure(status);
+    }
     const std::int64_t named = ParseContentSize(platform::FromAnsi(header));
     if (expected <= 0) expected = named;
     if (named > 0 && named != expected) return DL_RECV_FAILED;
@@ -65,19 +67,22 @@ DownloadResult CHttpGet::Engine::WholeAttempt(std::unique_ptr<HttpConnection>& c
   std::int64_t have = 0;
   DownloadResult code = DL_OK;
   for (;;) {
-    if (expected > 0 && have >= expected) break;
     DownloadResult failure = DL_OK;
     const int n = connection->Receive(buffer.data(), buffer.size(), failure);
     if (n == 0) {
-      // The end of the stream ends an unsized file; a sized one came short.
-      if (expected > 0) code = DL_RECV_FAILED;
+      // The body's end: a sized file must have come whole.
+      if (expected > 0 && have != expected) code = DL_RECV_FAILED;
       break;
     }
     if (n < 0) {
       code = failure;
       break;
     }
-    const std::int64_t keep = expected > 0 ? std::min<std::int64_t>(n, expected - have) : n;
+    const std::int64_t keep = n;
+    if (expected > 0 && have + keep > expected) {
+      code = DL_RECV_FAILED;  // longer than the file: not the file
+      break;
+    }
     if (!part.Write(buffer.data(), static_cast<std::size_t>(keep))) {
       code = DL_PART_OPEN_FAILED;
       break;

@@ -3,6 +3,7 @@
 // them; up to four worker threads fetch pieces; a ticker thread reports status every 250 ms.
 #pragma once
 
+#include <algorithm>
 #include <atomic>
 #include <condition_variable>
 #include <cstdint>
@@ -32,8 +33,9 @@ struct Endpoint {
   std::wstring fileName;
   platform::ProxyChoice proxy;
 
-  // False for what no request can go to: not http, no host or no path.
-  [[nodiscard]] bool Parse(const std::wstring& text);
+  // DL_BAD_URL for what no request can go to (not http, no host or no path), DL_URL_USERINFO for
+  // an address with a user or password; else DL_OK.
+  [[nodiscard]] DownloadResult Parse(const std::wstring& text);
   std::wstring ConnectHost() const;
   int ConnectPort() const { return proxy.host.empty() ? port : proxy.port; }
   // The request line's target (the absolute URL through a proxy) and the Host field's value
@@ -50,17 +52,26 @@ std::string PlainRequest(const Endpoint& to);
 int StatusCode(const std::string& header);
 // The first byte of a Content-Range value "bytes FIRST-LAST/TOTAL", or -1.
 std::int64_t RangeFirstByte(const std::wstring& value);
+// What a status other than the one asked for means: DL_HTTP_DENIED for a client error another
+// attempt cannot mend (4xx but 408 and 429), else DL_RECV_FAILED.
+DownloadResult StatusFailure(int status);
+// The pause a 429 or 503 asks for with Retry-After (seconds, or an HTTP-date measured from the
+// answer's Date, else from the clock), in ms; 0 for other answers or without a usable value.
+std::uint32_t RetryAfterMs(const std::string& header);
 
 // Pauses between failed attempts: first, doubling up to max, each jittered by up to a quarter.
 class Backoff {
  public:
   Backoff(const DownloadTiming& timing, unsigned seed) : timing_(timing), next_(timing.firstPauseMs), random_(seed) {}
   void Reset() { next_ = timing_.firstPauseMs; }
+  // The next pause lasts at least `ms` (a server's Retry-After).
+  void AtLeast(std::uint32_t ms) { least_ = std::max(least_, ms); }
   std::uint32_t Next();
 
  private:
   const DownloadTiming& timing_;
   std::uint32_t next_;
+  std::uint32_t least_ = 0;
   std::minstd_rand random_;
 };
 
@@ -118,7 +129,7 @@ class CHttpGet::Engine {
   // --- probing (download_probe.cpp) ---
   [[nodiscard]] DownloadResult ResolveFinal(std::size_t smallLimit, ProbeAnswer& answer, Endpoint& final);
   [[nodiscard]] DownloadResult ProbeOnce(const Endpoint& to, std::size_t smallLimit, ProbeAnswer& answer,
-                                         std::wstring& location);
+                                         std::wstring& location, Backoff& backoff);
   [[nodiscard]] DownloadResult ReadSmallBody(HttpConnection& connection, const std::wstring& header,
                                              std::size_t limit, std::string& body);
 
@@ -139,7 +150,7 @@ class CHttpGet::Engine {
   // --- the whole file without ranges (download_whole.cpp) ---
   [[nodiscard]] DownloadResult DownloadWhole(std::unique_ptr<HttpConnection> first);
   [[nodiscard]] DownloadResult WholeAttempt(std::unique_ptr<HttpConnection>& connection, platform::HeldFile& part,
-                                            FileDigests& digests, bool& moved);
+                                            FileDigests& digests, bool& moved, Backoff& backoff);
 
   // --- pieces (download_pieces.cpp) ---
   [[nodiscard]] DownloadResult DownloadPieces();
@@ -156,7 +167,7 @@ class CHttpGet::Engine {
   double SlowPieceWorthSplitting();
   [[nodiscard]] DownloadResult RunPiece(Piece& piece, int slot, double& rate);
   [[nodiscard]] DownloadResult PieceAttempt(Piece& piece, platform::HeldFile& part, HashPipeline* hash, int slot,
-                                            bool& moved);
+                                            bool& moved, Backoff& backoff);
   [[nodiscard]] DownloadResult JoinPieces();
   [[nodiscard]] DownloadResult CopyPiecesIntoBase(const std::vector<Piece*>& order);
   void RemoveParts();

@@ -1,10 +1,15 @@
 #include "download/http_connection.h"
 
 #include <algorithm>
+#include <cctype>
 #include <chrono>
+#include <climits>
+#include <cstring>
+#include <new>
 #include <vector>
 
 #include "download/download_result.h"
+#include "download/engine.h"
 #include "platform/clock.h"
 #include "platform/text.h"
 
@@ -74,37 +79,127 @@ DownloadResult HttpConnection::WaitForData() noexcept {
   }
 }
 
-DownloadResult HttpConnection::ReadHeader(std::string& header) {
-  // Peek at what has arrived and take exactly the header's bytes, so the body stays in the socket
-  // without one receive call per header byte.
-  header.clear();
+DownloadResult HttpConnection::ReadThrough(const char* end, std::size_t limit, std::string& text) {
+  // Peek at what has arrived and take exactly the bytes up to `end`, so what follows stays in the
+  // socket without one receive call per byte.
+  text.clear();
+  const std::size_t endSize = std::strlen(end);
   char block[1024];
-  while (header.size() < kHeaderLimit) {
+  while (text.size() < limit) {
     const DownloadResult waited = WaitForData();
-    if (waited != DL_OK) return waited == DL_STOPPED ? DL_STOPPED : DL_HEADER_FAILED;
-    const std::size_t room = std::min(sizeof block, kHeaderLimit - header.size());
+    if (waited != DL_OK) return waited;
+    const std::size_t room = std::min(sizeof block, limit - text.size());
     const int seen = platform::Peek(socket_.Get(), block, room);
-    if (seen <= 0) return DL_HEADER_FAILED;
-    const std::size_t before = header.size();
-    header.append(block, static_cast<std::size_t>(seen));
-    const std::size_t end = header.find("\r\n\r\n", before < 3 ? 0 : before - 3);
-    const std::size_t take = end == std::string::npos ? static_cast<std::size_t>(seen) : end + 4 - before;
-    header.resize(before + take);
+    if (seen <= 0) return DL_RECV_FAILED;
+    const std::size_t before = text.size();
+    text.append(block, static_cast<std::size_t>(seen));
+    const std::size_t at = text.find(end, before < endSize ? 0 : before - endSize + 1);
+    const std::size_t take = at == std::string::npos ? static_cast<std::size_t>(seen) : at + endSize - before;
+    text.resize(before + take);
     std::size_t taken = 0;
     while (taken < take) {
       const int n = platform::Receive(socket_.Get(), block, take - taken);
-      if (n <= 0) return DL_HEADER_FAILED;
+      if (n <= 0) return DL_RECV_FAILED;
       taken += static_cast<std::size_t>(n);
     }
-    if (end != std::string::npos) return DL_OK;
+    if (at != std::string::npos) return DL_OK;
   }
-  return DL_HEADER_FAILED;
+  return DL_RECV_FAILED;
+}
+
+DownloadResult HttpConnection::ReadHeader(std::string& header) {
+  for (;;) {
+    const DownloadResult code = ReadThrough("\r\n\r\n", kHeaderLimit, header);
+    if (code != DL_OK) return code == DL_STOPPED ? DL_STOPPED : DL_HEADER_FAILED;
+    // "100 Continue", "103 Early Hints": interim answers before the real one.
+    const int status = StatusCode(header);
+    if (status >= 100 && status < 200) continue;
+    return SetFraming(header, status) ? DL_OK : DL_HEADER_FAILED;
+  }
+}
+
+bool HttpConnection::SetFraming(const std::string& header, int status) {
+  const std::wstring fields = platform::FromAnsi(header);
+  std::wstring value;
+  chunkStarted_ = ended_ = false;
+  left_ = 0;
+  if (status == 204 || status == 304) {
+    framing_ = Framing::kLength;  // never a body
+    return true;
+  }
+  if (CHttpGet::FindField(fields, L"Transfer-Encoding", value)) {
+    // Chunked must be the last coding; any other transfer coding lasts until the close.
+    const std::size_t comma = value.rfind(L',');
+    std::wstring last = comma == std::wstring::npos ? value : value.substr(comma + 1);
+    while (!last.empty() && (last.front() == L' ' || last.front() == L'\t')) last.erase(0, 1);
+    while (!last.empty() && (last.back() == L' ' || last.back() == L'\t')) last.pop_back();
+    framing_ = platform::EqualsIgnoringCase(last, L"chunked") ? Framing::kChunked : Framing::kClose;
+    return true;
+  }
+  if (CHttpGet::FindField(fields, L"Content-Length", value)) {
+    while (!value.empty() && (value.back() == L' ' || value.back() == L'\t')) value.pop_back();
+    std::uint64_t length = 0;
+    if (!platform::ParseDecimal(value, INT64_MAX, length)) return false;
+    framing_ = Framing::kLength;
+    left_ = static_cast<std::int64_t>(length);
+    return true;
+  }
+  framing_ = Framing::kClose;
+  return true;
+}
+
+DownloadResult HttpConnection::NextChunk() noexcept {
+  try {
+    std::string line;
+    DownloadResult code;
+    if (chunkStarted_ && ((code = ReadThrough("\r\n", 2, line)) != DL_OK || line != "\r\n"))
+      return code == DL_STOPPED ? DL_STOPPED : DL_RECV_FAILED;
+    chunkStarted_ = true;
+    if ((code = ReadThrough("\r\n", 1024, line)) != DL_OK) return code;
+    // Hexadecimal size, then optional blanks and extensions, which mean nothing here.
+    std::int64_t size = 0;
+    std::size_t i = 0;
+    for (; i < line.size() && std::isxdigit(static_cast<unsigned char>(line[i])); ++i) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(line[i])));
+      size = size * 16 + (c <= '9' ? c - '0' : c - 'a' + 10);
+      if (size > kChunkLimit) return DL_RECV_FAILED;
+    }
+    if (i == 0 || (line[i] != ';' && line[i] != ' ' && line[i] != '\t' && line[i] != '\r')) return DL_RECV_FAILED;
+    left_ = size;
+    if (size > 0) return DL_OK;
+    // The trailer: field lines up to an empty one, read and dropped.
+    for (;;) {
+      if ((code = ReadThrough("\r\n", kHeaderLimit, line)) != DL_OK) return code;
+      if (line == "\r\n") return DL_OK;
+    }
+  } catch (const std::bad_alloc&) {
+    return DL_NO_MEMORY;
+  }
 }
 
 int HttpConnection::Receive(char* buffer, std::size_t size, DownloadResult& failure) noexcept {
+  failure = DL_OK;
+  if (ended_) return 0;
+  if (framing_ == Framing::kChunked && left_ == 0) {
+    if ((failure = NextChunk()) != DL_OK) return -1;
+    if (left_ == 0) {
+      ended_ = true;
+      return 0;
+    }
+  }
+  if (framing_ == Framing::kLength && left_ == 0) {
+    ended_ = true;
+    return 0;
+  }
+  if (framing_ != Framing::kClose) size = static_cast<std::size_t>(std::min<std::int64_t>(size, left_));
   failure = WaitForData();
   if (failure != DL_OK) return -1;
   const int n = platform::Receive(socket_.Get(), buffer, size);
-  if (n < 0) failure = DL_RECV_FAILED;
+  if (n < 0 || (n == 0 && framing_ != Framing::kClose)) {
+    failure = DL_RECV_FAILED;  // an error, or the body cut before its framing's end
+    return -1;
+  }
+  if (n == 0) ended_ = true;
+  if (framing_ != Framing::kClose) left_ -= n;
   return n;
 }

@@ -3,11 +3,12 @@
 // byte ranges on up to four connections into part files that survive a failed run, rebalances
 // the ranges when a connection is slow, then joins and checks them.
 //
-// There is no TLS, no chunked coding and no connection reuse. Failures are result codes
+// There is no TLS and no connection reuse; chunked bodies are decoded. Failures are result codes
 // (download_result.h); the first failure that ends a download is its result.
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -33,7 +34,8 @@ struct SpeedMeter {
 
 // How long the engine keeps trying. Attempts that move bytes refill the budget; without any
 // progress it retries for retryBudgetMs, pausing firstPauseMs, doubling up to maxPauseMs, each
-// pause jittered by up to a quarter. Tests shorten these; the product keeps the defaults.
+// pause jittered by up to a quarter. A server's Retry-After on a 429 or 503 lengthens the next
+// pause, never beyond the budget. Tests shorten these; the product keeps the defaults.
 struct DownloadTiming {
   std::uint32_t retryBudgetMs = 120000;
   std::uint32_t firstPauseMs = 500;
@@ -42,6 +44,9 @@ struct DownloadTiming {
   std::uint32_t silenceMs = 10000;  // a read that gets nothing for this long fails
   std::uint32_t stalledMs = 3000;   // no byte for longer: DownloadStatus::stalled
   std::uint32_t tickMs = 250;       // status reports
+  // How a pause between attempts is waited: empty (the product) waits on the stop signal; a test
+  // may note the pause and return at once. Called from any worker; true when the download stops.
+  std::function<bool(std::uint32_t ms)> pause;
 };
 
 // One download request in full; DownloadFile is its short form.
@@ -79,8 +84,8 @@ class CHttpGet {
 
   // --- URL and header text (no connection) ---
 
-  // Splits "http://host[:port]/path?query": host (no port), path from the first "/" with the
-  // query, file name after the last "/" cut before its last "?", port (80 when none is named,
+  // Splits "http://host[:port]/path?query#fragment": host (no port; an IPv6 literal in its
+  // brackets), path from the first "/" with the query and without the fragment, file name after the last "/" cut before its last "?", port (80 when none is named,
   // 0 when ":" has no digits). Fields that are absent come back empty.
   static void ParseUrl(const std::wstring& url, std::wstring& host, std::wstring& path, std::wstring& fileName,
                        int& port);
@@ -89,8 +94,8 @@ class CHttpGet {
   // The value of the Location field (any letter case, at the start of a header line), or empty.
   static std::wstring ParseLocation(const char* header);
   // The size named by Content-Range (its part after "/") or else by Content-Length; 0 when
-  // neither names a size from 1 to 2,147,483,647.
-  static int ParseContentSize(const std::wstring& header);
+  // neither names a size from 1 to 2^63 - 1.
+  static std::int64_t ParseContentSize(const std::wstring& header);
   // The value of header field `name` (any letter case, at the start of a line) without leading
   // blanks, up to the end of its line; false when the field is absent.
   [[nodiscard]] static bool FindField(const std::wstring& header, const wchar_t* name, std::wstring& value);
@@ -137,7 +142,7 @@ class CHttpGet {
                                             std::wstring* finalUrl = nullptr,
                                             const DownloadTiming& timing = DownloadTiming());
 
-// The md5 an address names: what follows its first "md5=" (the vendor's "...?md5=HEX"), empty
+// The md5 an address names: what follows its first "md5=" up to a "#" (the vendor's "...?md5=HEX"), empty
 // when it names none. The engine checks the file by it; the installer checks a package by it.
 std::wstring Md5OfUrl(const std::wstring& url);
 

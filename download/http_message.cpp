@@ -1,4 +1,5 @@
 // URL splitting and the header fields the engine acts on. No connection is made here.
+#include <algorithm>
 #include <climits>
 #include <cstdint>
 
@@ -23,9 +24,9 @@ int LeadingPort(const std::wstring& text) {
   return static_cast<int>(value);
 }
 
-// A size is a decimal from 1 to 2,147,483,647 after optional blanks and sign; reading stops at
-// the first non-digit. Anything else (no digits, negative, too large) is no size.
-int ParseSizeValue(const std::string& text) {
+// A size is a decimal from 1 to 2^63 - 1 after optional blanks and sign; reading stops at the
+// first non-digit. Anything else (no digits, negative, too large) is no size.
+std::int64_t ParseSizeValue(const std::string& text) {
   std::size_t i = 0;
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   bool negative = false;
@@ -34,11 +35,11 @@ int ParseSizeValue(const std::string& text) {
   bool digits = false;
   for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) {
     digits = true;
+    if (value > (INT64_MAX - (text[i] - '0')) / 10) return 0;
     value = value * 10 + (text[i] - '0');
-    if (value > INT_MAX) return 0;
   }
   if (!digits || negative) return 0;
-  return static_cast<int>(value);
+  return value;
 }
 
 }  // namespace
@@ -53,11 +54,14 @@ void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstrin
 
   const std::size_t scheme = text.find(L"http://");
   if (scheme != std::wstring::npos) text.erase(0, scheme + 7);
+  text.erase(std::min(text.find(L'#'), text.size()));  // a fragment never leaves the client
 
   const std::size_t slash = text.find(L'/');
   const std::wstring hostPort = slash == std::wstring::npos ? std::wstring() : text.substr(0, slash);
+  // An IPv6 literal keeps its brackets; its colons are not the port's.
   const std::size_t colon = hostPort.rfind(L':');
-  if (colon != std::wstring::npos) {
+  const std::size_t bracket = hostPort.rfind(L']');
+  if (colon != std::wstring::npos && (bracket == std::wstring::npos || colon > bracket)) {
     host = hostPort.substr(0, colon);
     port = LeadingPort(hostPort.substr(colon + 1));
   } else {
@@ -77,8 +81,9 @@ void CHttpGet::ParseUrl(const std::wstring& url, std::wstring& host, std::wstrin
 }
 
 std::wstring Md5OfUrl(const std::wstring& url) {
-  const std::size_t at = url.find(L"md5=");
-  return at == std::wstring::npos ? std::wstring() : url.substr(at + 4);
+  const std::wstring address = url.substr(0, url.find(L'#'));  // a fragment is no part of it
+  const std::size_t at = address.find(L"md5=");
+  return at == std::wstring::npos ? std::wstring() : address.substr(at + 4);
 }
 
 bool CHttpGet::StatusLineHas(const std::wstring& header, const wchar_t* code) {
@@ -114,12 +119,13 @@ std::wstring CHttpGet::ParseLocation(const char* header) {
   return value;
 }
 
-int CHttpGet::ParseContentSize(const std::wstring& header) {
+std::int64_t CHttpGet::ParseContentSize(const std::wstring& header) {
   std::wstring value;
   if (FindField(header, L"Content-Range", value)) {
     const std::size_t slash = value.find(L'/');
     if (slash != std::wstring::npos) value.erase(0, slash + 1);
-  } else if (!FindField(header, L"Content-Length", value)) {
+  } else if (FindField(header, L"Transfer-Encoding", value) || !FindField(header, L"Content-Length", value)) {
+    // A transfer coding frames the body: a Content-Length next to it means nothing.
     return 0;
   }
   return ParseSizeValue(platform::ToAnsi(value));

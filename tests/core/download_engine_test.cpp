@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <mutex>
 #include <random>
 
@@ -181,6 +182,72 @@ TEST_F(DownloadEngine, ARerunResumesThePartsOfTheSameFileOnly) {
     EXPECT_EQ(HasRangeFrom(ranges, 0), !c.resumes);
     EXPECT_EQ(HasRangeFrom(ranges, 5001234), c.resumes);
     EXPECT_FALSE(HasRangeFrom(ranges, 5000000) && c.resumes);
+  }
+}
+
+// A broken first answer fails that attempt only; framing bytes never reach a file or small body.
+TEST_F(DownloadEngine, BodiesAreTakenAsTheirFramingSays) {
+  const std::string content = "hello, wonderful world", md5 = testsupport::Md5Hex(content);  // 0x16 bytes
+  const std::string chunked = Header("200 OK", "Transfer-Encoding: chunked\r\n");
+  const struct { std::string answer; bool retried; } cases[] = {
+      {chunked + "5\r\nhello\r\n11;x=\"1\"\r\n, wonderful world\r\n0\r\nT: 1\r\n\r\n", false},
+      {Header("200 OK", "Transfer-Encoding: chunked\r\nContent-Length: 3\r\n") + "16 \r\n" + content + "\r\n0\r\n\r\n", false},
+      {Header("100 Continue") + Header("103 Early Hints", "Link: </a>\r\n") + ServeContent("", content)[0].bytes, false},
+      {Header("200 OK") + content, false},
+      {Header("200 OK", "Content-Length: 22\r\n") + content + "!!", false},
+      {chunked + "16\r\nhello", true},
+      {chunked + "16\r\n" + content + "XX0\r\n\r\n", true},
+      {chunked + "zz\r\n" + content + "\r\n0\r\n\r\n", true},
+      {chunked + "1000000000000016\r\n" + content + "\r\n0\r\n\r\n", true},
+      {chunked + "16\r\n" + content + "\r\n", true},
+      {Header("200 OK", "Content-Length: 22\r\n") + "hello", true},
+      {Header("200 OK", "Content-Length: 2x\r\n") + content, true},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.answer);
+    for (bool small : {false, true}) {
+      ScriptServer server([&](const std::string& request, int index) {
+        return index == 0 ? Script{Send(c.answer)} : ServeContent(request, content);
+      });
+      std::string body;
+      EXPECT_EQ(small ? FetchSmallFile(FromUtf8(server.Url("/pkg.zip")), 100, body, nullptr, timing)
+                      : Download(server.Url("/pkg.zip?md5=" + md5), 1), DL_OK);
+      EXPECT_EQ(small ? body : Target(), content);
+      EXPECT_EQ(server.Requests().size() > 1, c.retried);
+    }
+  }
+  const std::string large = testsupport::MakeContent(6000000);
+  ScriptServer ranged([&](const std::string& request, int) {
+    const std::string bytes = ServeContent(request, large)[0].bytes;
+    const std::string data = bytes.substr(bytes.find("\r\n\r\n") + 4);
+    char size[20];
+    std::snprintf(size, sizeof size, "%zx\r\n", data.size() - 1);
+    return Script{Send(bytes.substr(0, bytes.find("Content-Length:")) + "Transfer-Encoding: chunked\r\n\r\n1\r\n" +
+                       data.substr(0, 1) + "\r\n" + size + data.substr(1) + "\r\n0\r\n\r\n")};
+  });
+  EXPECT_TRUE(Download(ranged.Url("/pkg.zip"), 1) == DL_OK && Target() == large);  // in chunks of 1 and the rest
+}
+
+// Retry-After on a 429 or 503 (seconds, or a date against Date) is the least pause, up to the budget.
+TEST_F(DownloadEngine, RetryAfterIsTheLeastPauseBeforeTheNextTry) {
+  const std::string date = "Date: Sun, 06 Nov 1994 08:49:30 GMT\r\n";
+  const struct { int status; std::string fields; std::uint32_t pause; } cases[] = {
+      {503, "Retry-After: 7\r\n", 7000}, {503, "Retry-After: 99999\r\n", 20000}, {500, "Retry-After: 7\r\n", 3},
+      {429, "Retry-After: Sun, 06 Nov 1994 08:49:37 GMT\r\n" + date, 7000},
+      {503, date + "Retry-After: Sunday, 06-Nov-94 08:49:45 GMT\r\n", 15000},
+      {429, "Retry-After: Sun Nov  6 08:49:31 1994\r\n" + date, 1000},
+      {503, "Retry-After: Sun, 06 Nov 1994 08:49:37 GMT\r\n", 3},  // long past
+      {408, "", 3}, {502, "", 3}, {504, "", 3},
+  };
+  timing.firstPauseMs = 3;  // too short to jitter
+  for (const auto& c : cases) {
+    ScriptServer server([&](const std::string& request, int index) {
+      return index == 0 ? Script{Send(Header(std::to_string(c.status) + " X", c.fields))} : ServeContent(request, "file");
+    });
+    std::vector<std::uint32_t> pauses;  // the probe's, on this thread
+    timing.pause = [&](std::uint32_t ms) { pauses.push_back(ms); return false; };
+    EXPECT_EQ(Download(server.Url("/a.zip"), 1), DL_OK) << c.fields;
+    EXPECT_EQ(pauses, std::vector<std::uint32_t>{c.pause}) << c.status << c.fields;
   }
 }
 

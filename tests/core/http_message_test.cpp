@@ -30,7 +30,10 @@ TEST(ParseUrl, SplitsHostPortPathAndFileName) {
       {L"http://srv:4294967376/a.zip", L"srv", L"/a.zip", L"a.zip", -1},  // never wraps into a valid port
       {L"http://srv", L"", L"", L"", 80},
       {L"http://srv/dir/", L"srv", L"/dir/", L"", 80},
+      {L"http://[2001:db8::1]:8080/a%20b.zip?md5=AB#x?y/z", L"[2001:db8::1]", L"/a%20b.zip?md5=AB", L"a%20b.zip", 8080},
+      {L"http://[::1]/a.zip", L"[::1]", L"/a.zip", L"a.zip", 80},
   };
+  EXPECT_EQ(Md5OfUrl(L"http://h/a.zip?md5=AB#md5=CD"), L"AB");
   for (const auto& c : cases) {
     std::wstring host, path, file;
     int port = 0;
@@ -64,8 +67,9 @@ TEST(HttpHeader, StatusLocationAndSizeComeOnlyFromTheirOwnLines) {
       {L"Content-Range: bytes 0-1/*\r\nContent-Length: 2\r\n", 0},  // an unknown total is no size
       {L"X-Original-Content-Length: 99\r\n", 0},
       {L"Content-Length: 2147483647\r\n", 2147483647},
-      {L"Content-Length: 2147483648\r\n", 0},
-      {L"Content-Length: 4294967297\r\n", 0},  // would wrap to 1 in 32 bits
+      {L"Content-Length: 4294967297\r\n", 4294967297},  // not 1, as 32 bits would wrap it
+      {L"Content-Range: bytes 0-1/5368709120\r\n", 5368709120},
+      {L"Content-Length: 9223372036854775808\r\n", 0},
       {L"Content-Length: 99999999999999999999999\r\n", 0},
       {L"Content-Length: -5\r\n", 0},
       {L"Content-Length: abc\r\n", 0},

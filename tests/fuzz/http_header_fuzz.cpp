@@ -23,7 +23,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (location.find_first_of(L"\r\n") != std::wstring::npos) std::abort();
   CHttpGet::ParseUrl(location, host, path, fileName, port);
 
-  const int total = CHttpGet::ParseContentSize(text);
+  const std::int64_t total = CHttpGet::ParseContentSize(text);
   if (total < 0) std::abort();
   (void)CHttpGet::StatusLineHas(text, L"206");
   return 0;
