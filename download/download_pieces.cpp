@@ -3,8 +3,8 @@
 // one has much left, then joined in place into the part at offset 0 and renamed to the target.
 //
 // The record "<target>_parts" names the file's size and version and every piece with its range;
-// parts are continued only when it matches, and it is rewritten before a split takes effect, so
-// a run killed at any moment leaves parts that the record describes exactly.
+// parts are continued only when it matches, and it is replaced whole before a split takes effect,
+// so a run killed at any moment leaves parts that the record describes exactly.
 #include <algorithm>
 #include <cstdio>
 #include <functional>
@@ -60,6 +60,7 @@ void CHttpGet::Engine::RemoveParts() {
   // The record goes first: without it no part is ever continued, even one that stays behind.
   // A part that is missing needs no deleting.
   (void)platform::RemoveFile(RecordName());
+  (void)platform::RemoveFile(NewRecordName());
   for (int number = 0; number < kMaxPieces; ++number) (void)platform::RemoveFile(PartName(number));
 }
 
@@ -73,8 +74,12 @@ bool CHttpGet::Engine::WriteRecord() {
     text += "part=" + std::to_string(piece->number) + " " + std::to_string(piece->start) + "-" +
             std::to_string(piece->end) + "\n";
   text += "end\n";
+  // Written beside the record and renamed over it: a run killed meanwhile leaves the record
+  // before, which still describes the parts (a split only shortens a piece and adds a part that
+  // it does not name), never a cut or empty one that would start every piece over.
   platform::UniqueFile file;
-  return file.Open(RecordName(), "wb") && file.Write(text.data(), text.size()) && file.Close();
+  return file.Open(NewRecordName(), "wb") && file.Write(text.data(), text.size()) && file.Close() &&
+         platform::RenameFile(NewRecordName(), RecordName());
 }
 
 bool CHttpGet::Engine::LoadRecord() {

@@ -157,7 +157,8 @@ class CHttpGet::Engine {
   // False when there is no record that matches this file: the pieces are planned afresh.
   [[nodiscard]] bool LoadRecord();
   void PlanFresh();
-  // False when the record was not written (the parts then start afresh next time).
+  // False when the record was not replaced: the one before stays, or none, and then the parts
+  // start afresh next time.
   [[nodiscard]] bool WriteRecord();
   void Worker(int slot, Piece* first);
   Piece* NextPiece();
@@ -174,6 +175,7 @@ class CHttpGet::Engine {
   std::wstring PartName(int number) const;
   std::wstring TmpPartName() const { return target_ + L"_tmp"; }
   std::wstring RecordName() const { return target_ + L"_parts"; }
+  std::wstring NewRecordName() const { return target_ + L"_parts_new"; }
 
   // --- the finished file (download_engine.cpp) ---
   FileDigests NewDigests() const;
